@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstdint>
+
+#include "kova/kova.h"
+
+namespace kova::api {
+
+// The display name of an object as UTF-16; returns its whole length in units, and
+// copies at most size-1 units into buffer when buffer is not null.
+uint32_t object_name(uint32_t type, const ObjectRecord *record, char16_t *buffer,
+                     uint32_t size);
+
+}  // namespace kova::api

@@ -1,0 +1,28 @@
+// The one allocation routine for everything a caller can reach from a record, and the
+// one release routine. Tests can make the n-th allocation from now on fail, to walk
+// every failure path of a parse or a build.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace kova::model {
+
+// Null for size 0 or when the heap is exhausted.
+void *allocate(size_t size);
+// Zeroed block; null as allocate.
+void *allocate_zeroed(size_t size);
+void *reallocate(void *block, size_t size);
+// Does nothing for null.
+void release(void *block);
+
+// A NUL-terminated heap copy of text, or null.
+char *copy_text(std::string_view text);
+
+// Test hook: the n-th allocation from now (1 = the next one) fails, and so does every
+// later one when sticky is true. 0 switches failures off.
+void fail_allocation_after(unsigned long n, bool sticky = false);
+// Number of allocations made since the process started, for tests that count.
+unsigned long allocation_count();
+
+}  // namespace kova::model

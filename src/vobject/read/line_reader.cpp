@@ -1,0 +1,316 @@
+#include "vobject/read/line_reader.h"
+
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+#include <locale.h>
+#include <new>
+#include <vector>
+
+#include "base/file.h"
+#include "base/log.h"
+#include "model/alloc.h"
+#include "model/record.h"
+
+namespace kova::vobject {
+
+using base::Status;
+
+namespace {
+
+// The line is assembled here and then copied into one exact allocation, so every
+// byte of the stream is read once. The buffer keeps its size between lines.
+std::vector<char> &scratch()
+{
+    static std::vector<char> buffer(4096);
+    return buffer;
+}
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+char ascii_upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+// Copies up to the first unescaped stop byte; "\;" and "\\" are kept as pairs and never
+// stop the copy. At most capacity-1 bytes are stored, a pair only when both fit; the
+// rest is skipped. Returns the stop position (a stop byte or the terminator).
+char *copy_field_until(char *source, char *destination, size_t capacity, const char *stops)
+{
+    size_t stored = 0;
+    char *p = source;
+    while (*p && !std::strchr(stops, *p)) {
+        if (p[0] == '\\' && (p[1] == ';' || p[1] == '\\')) {
+            if (stored + 2 < capacity) {
+                destination[stored++] = p[0];
+                destination[stored++] = p[1];
+            }
+            p += 2;
+            continue;
+        }
+        if (stored + 1 < capacity) destination[stored++] = *p;
+        ++p;
+    }
+    destination[stored] = '\0';
+    return p;
+}
+
+}  // namespace
+
+char *FileLine(FILE *stream)
+{
+    std::vector<char> &buf = scratch();
+    size_t length = 0;
+    auto append = [&](char c) {
+        if (length + 1 >= buf.size()) buf.resize(buf.size() * 2);
+        buf[length++] = c;
+    };
+    enum class State { Text, LineEnd, Equals, Done } state = State::Text;
+    try {
+        while (state != State::Done) {
+            int c = base::get_char(stream);
+            switch (state) {
+            case State::Text:
+                if (c == base::kEndOfFile) {
+                    state = State::Done;
+                } else if (c == '\r') {
+                    base::get_char(stream);  // taken as the LF, whatever it is
+                    state = State::LineEnd;
+                } else if (c == '\n') {
+                    state = State::LineEnd;
+                } else if (c == '=') {
+                    state = State::Equals;
+                } else {
+                    append(static_cast<char>(c));
+                }
+                break;
+            case State::LineEnd:
+                if (c == base::kEndOfFile) {
+                    state = State::Done;
+                } else if (c == ' ' || c == '\t') {
+                    append(' ');
+                    state = State::Text;
+                } else {
+                    std::ungetc(c, stream);  // the next call starts at this line
+                    state = State::Done;
+                }
+                break;
+            case State::Equals:
+                if (c == base::kEndOfFile) {
+                    append('=');
+                    state = State::Done;
+                } else if (c == '\r') {
+                    base::get_char(stream);
+                    state = State::Text;
+                } else if (c == '\n') {
+                    state = State::Text;
+                } else {
+                    append('=');
+                    append(static_cast<char>(c));
+                    state = State::Text;
+                }
+                break;
+            case State::Done: break;
+            }
+        }
+    } catch (const std::bad_alloc &) {
+        KOVA_LOG_ERROR("KOVA:  Memory allocation of %d bytes failed in 'FileLine'",
+                       static_cast<int>(buf.size() * 2));
+        return nullptr;
+    }
+    char *line = static_cast<char *>(model::allocate(length + 1));
+    if (!line) {
+        KOVA_LOG_ERROR("KOVA:  Memory allocation of %d bytes failed in 'FileLine'",
+                       static_cast<int>(length + 1));
+        return nullptr;
+    }
+    std::memcpy(line, buf.data(), length);
+    line[length] = '\0';
+    if (char *cr = static_cast<char *>(std::memchr(line, '\r', length))) *cr = '\0';
+    return line;
+}
+
+char *SplitPropertyLine(char *line, char *name, char *params)
+{
+    params[0] = '\0';
+    char *p = copy_field_until(line, name, kNameCapacity, ";:");
+    if (*p == ';') p = copy_field_until(p + 1, params, kParamCapacity, ":");
+    if (*p == ':') return p + 1;
+    return p;  // no colon: the terminator, an empty value
+}
+
+char *RemoveBlanks(char *text)
+{
+    while (is_blank(*text)) ++text;
+    char *out = text;
+    for (char *in = text; *in; ++in)
+        if (!is_blank(*in)) *out++ = *in;
+    *out = '\0';
+    return text;
+}
+
+char *CopyValue(char *destination, const char *value, size_t n)
+{
+    size_t length = value ? strnlen(value, n) : 0;
+    if (length) std::memcpy(destination, value, length);
+    destination[length] = '\0';
+    return destination;
+}
+
+bool VersionAccepted(const char *version, double limit)
+{
+    // Read as the C library reads a double, whatever locale the caller has set.
+    static locale_t c_locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    double number = c_locale ? strtod_l(version, nullptr, c_locale) : std::strtod(version, nullptr);
+    return number != 0.0 && number <= limit;
+}
+
+char *NextToken(char **cursor, const char *delimiters)
+{
+    if (!cursor || !*cursor) return nullptr;
+    char *token = *cursor;
+    for (char *p = token; *p; ++p) {
+        if (*p == '\\') {
+            if (p[1]) ++p;
+            continue;
+        }
+        if (std::strchr(delimiters, *p)) {
+            *p = '\0';
+            *cursor = p + 1;
+            return token;
+        }
+    }
+    *cursor = nullptr;
+    return token;
+}
+
+TextNode *FindParam(TextNode *list, const char *word)
+{
+    if (!list || !word) return nullptr;
+    size_t word_length = std::strlen(word);
+    for (TextNode *node = list; node; node = node->Next) {
+        const char *text = node->Text;
+        if (!text || !*text) continue;
+        for (const char *start = text; *start; ++start) {
+            size_t k = 0;
+            while (k < word_length && start[k] && ascii_upper(start[k]) == word[k]) ++k;
+            if (k == word_length) return node;
+        }
+    }
+    return nullptr;
+}
+
+void FillProperty(const char *value, const char *params, unsigned max_values, PropertyNode *node)
+{
+    if (!node || !params || max_values == 0) return;
+    // Tokens are cut in place, so work on copies of both texts.
+    if (char *param_text = model::copy_text(params)) {
+        char *cursor = param_text;
+        while (char *token = NextToken(&cursor, ";"))
+            if (char *copy = model::copy_text(token)) model::AddParam(node, copy);
+        model::release(param_text);
+    }
+    if (FindParam(node->Params, "CHARSET")) node->Flags |= KOVA_FLAG_CHARSET;
+    if (FindParam(node->Params, "QUOTED-PRINTABLE"))
+        node->Flags |= KOVA_FLAG_QUOTED_PRINTABLE;
+    else if (FindParam(node->Params, "BASE64"))
+        node->Flags |= KOVA_FLAG_BASE64;
+    else if (FindParam(node->Params, "8BIT"))
+        node->Flags |= KOVA_FLAG_8BIT;
+
+    char *value_text = model::copy_text(value ? value : "");
+    if (!value_text) return;
+    char *cursor = value_text;
+    for (unsigned i = 0; i < max_values; ++i) {
+        char *token = NextToken(&cursor, ";");
+        if (!token) break;
+        model::SetValue(node, model::copy_text(token), i);
+    }
+    model::release(value_text);
+}
+
+LineBuffers::LineBuffers()
+    : name(static_cast<char *>(model::allocate(kNameCapacity))),
+      params(static_cast<char *>(model::allocate(kParamCapacity)))
+{
+    if (name) name[0] = '\0';
+    if (params) params[0] = '\0';
+}
+
+LineBuffers::~LineBuffers()
+{
+    model::release(name);
+    model::release(params);
+}
+
+LogicalLine::~LogicalLine() { model::release(text_); }
+
+char *split_clean(char *line, LineBuffers &buffers, bool clean_params)
+{
+    char *value = SplitPropertyLine(line, buffers.name, buffers.params);
+    char *name = RemoveBlanks(buffers.name);
+    std::memmove(buffers.name, name, std::strlen(name) + 1);
+    if (clean_params) {
+        char *params = RemoveBlanks(buffers.params);
+        std::memmove(buffers.params, params, std::strlen(params) + 1);
+    }
+    return value;
+}
+
+ObjectRecord &working_record()
+{
+    static ObjectRecord record;
+    return record;
+}
+
+Status ObjectLoop(FILE *stream, const ObjectLoopRules &rules, KOVA_ReaderCallback callback,
+                  void *context)
+{
+    if (base::at_end(stream)) return Status::ParseError;
+    LineBuffers buffers;
+    if (!buffers.ok()) {
+        KOVA_LOG_ERROR("KOVA:  Error - Memory allocation error");
+        return Status::OutOfMemory;
+    }
+    Status status = Status::Parsed;
+    bool object_seen = false;
+    ObjectRecord &record = working_record();
+    while (true) {
+        char *line = FileLine(stream);
+        if (!line) {
+            status = Status::ParseError;
+            break;
+        }
+        char *value = SplitPropertyLine(line, buffers.name, buffers.params);
+        bool keyword_matches = !rules.keyword || std::strcmp(RemoveBlanks(value), rules.keyword) == 0;
+        model::release(line);
+        if (std::strcmp(RemoveBlanks(buffers.name), "BEGIN") != 0 || !keyword_matches) break;
+
+        object_seen = true;
+        std::memset(&record, 0, sizeof record);
+        Status body = rules.body(stream, record);
+        uint32_t type = rules.object_type(record);
+        if (body == Status::ParseError) {
+            model::ReleaseRecord(type, &record);
+            std::memset(&record, 0, sizeof record);
+            status = Status::ParseError;
+            break;
+        }
+        if (body == Status::OutOfMemory) {
+            // The body read nothing for want of memory: end the file rather than hand
+            // out an empty object.
+            model::ReleaseRecord(type, &record);
+            std::memset(&record, 0, sizeof record);
+            return Status::OutOfMemory;
+        }
+        if (body == Status::ParsedWithWarning) status = Status::ParsedWithWarning;
+        if (callback) callback(type, &record, base::to_code(status), context);
+        model::ReleaseRecord(type, &record);
+        std::memset(&record, 0, sizeof record);
+    }
+    if (!object_seen) {
+        KOVA_LOG_ERROR("%s", rules.no_begin_message);
+        status = Status::ParseError;
+    }
+    return status;
+}
+
+}  // namespace kova::vobject
