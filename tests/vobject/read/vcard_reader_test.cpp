@@ -221,6 +221,31 @@ TEST(VcardReader, MemoryFailuresEndCleanly)
     }
 }
 
+TEST(VcardReader, LineThatCannotBeAllocatedIsSkippedWithAWarning)
+{
+    TempDevice device;
+    LogReceiver log(device);
+    testing::write_file(device.path("in.vcf"),
+                        "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe\r\nTEL:123\r\nEND:VCARD\r\n");
+    std::u16string path = device.wide_path("in.vcf");
+    bool found = false;
+    // Whichever allocation is the TEL line's, failing it must drop that line alone.
+    for (unsigned long n = 1; n < 40 && !found; ++n) {
+        std::vector<Delivered> got;
+        model::fail_allocation_after(n);
+        uint32_t result = KOVA_ReadObjects(path.c_str(), collect, &got);
+        model::fail_allocation_after(0);
+        if (!log.saw("KOVA:  Memory allocation of 8 bytes failed in 'FileLine'")) continue;
+        found = true;
+        EXPECT_EQ(result, 0u);
+        ASSERT_EQ(got.size(), 1u);
+        EXPECT_EQ(got[0].status, 18u);
+        EXPECT_EQ(got[0].n, (std::vector<std::string>{"Doe"}));
+        EXPECT_EQ(got[0].tel_count, 0u);
+    }
+    EXPECT_TRUE(found);
+}
+
 TEST(VcardReader, BufferFailureIsLogged)
 {
     TempDevice device;
