@@ -198,15 +198,28 @@ TextNode *FindParam(TextNode *list, const char *word)
     return nullptr;
 }
 
+namespace {
+
+// Where NextToken would end the token that starts at p, without changing the text.
+const char *token_end(const char *p)
+{
+    for (; *p && *p != ';'; ++p)
+        if (*p == '\\' && p[1]) ++p;
+    return p;
+}
+
+}  // namespace
+
 void FillProperty(const char *value, const char *params, unsigned max_values, PropertyNode *node)
 {
     if (!node || !params || max_values == 0) return;
-    // Tokens are cut in place, so work on copies of both texts.
-    if (char *param_text = model::copy_text(params)) {
-        char *cursor = param_text;
-        while (char *token = NextToken(&cursor, ";"))
-            if (char *copy = model::copy_text(token)) model::AddParam(node, copy);
-        model::release(param_text);
+    // Split as NextToken at ';' does, copying each token straight out of the line.
+    for (const char *p = params;; ++p) {
+        const char *end = token_end(p);
+        if (char *copy = model::copy_text(std::string_view(p, static_cast<size_t>(end - p))))
+            model::AddParam(node, copy);
+        p = end;
+        if (!*p) break;
     }
     if (FindParam(node->Params, "CHARSET")) node->Flags |= KOVA_FLAG_CHARSET;
     if (FindParam(node->Params, "QUOTED-PRINTABLE"))
@@ -216,15 +229,13 @@ void FillProperty(const char *value, const char *params, unsigned max_values, Pr
     else if (FindParam(node->Params, "8BIT"))
         node->Flags |= KOVA_FLAG_8BIT;
 
-    char *value_text = model::copy_text(value ? value : "");
-    if (!value_text) return;
-    char *cursor = value_text;
-    for (unsigned i = 0; i < max_values; ++i) {
-        char *token = NextToken(&cursor, ";");
-        if (!token) break;
-        model::SetValue(node, model::copy_text(token), i);
+    const char *p = value ? value : "";
+    for (unsigned i = 0; i < max_values; ++i, ++p) {
+        const char *end = token_end(p);
+        model::SetValue(node, model::copy_text(std::string_view(p, static_cast<size_t>(end - p))), i);
+        p = end;
+        if (!*p) break;
     }
-    model::release(value_text);
 }
 
 LineBuffers::LineBuffers()
@@ -303,9 +314,9 @@ Status ObjectLoop(FILE *stream, const ObjectLoopRules &rules, KOVA_ReaderCallbac
         }
         if (body == Status::ParsedWithWarning) status = Status::ParsedWithWarning;
         if (callback) callback(type, &record, base::to_code(status), context);
-        model::ReleaseRecord(type, &record);
-        std::memset(&record, 0, sizeof record);
+        model::ReleaseRecord(type, &record);  // zeroed again before the next object
     }
+    std::memset(&record, 0, sizeof record);
     if (!object_seen) {
         KOVA_LOG_ERROR("%s", rules.no_begin_message);
         status = Status::ParseError;
