@@ -151,7 +151,8 @@ TEST(RuleParser, CutsLongEndDates)
         const char *tree;
     } cases[] = {
         {"19 characters", "W1 MO " + date19, "W{i=1 n=2 entries=[MO]} end=19991231T2359590000"},
-        {"20 characters", "W1 MO " + date19 + "1", "W{i=1 n=2 entries=[MO]} end=19991231T2359590000"},
+        {"20 characters", "W1 MO " + date19 + "1",
+         "W{i=1 n=2 entries=[MO]} end=19991231T2359590000"},
         {"616 characters", "W1 MO " + long_date, "W{i=1 n=2 entries=[MO]} end=19991231T235959Z777"},
         {"in an M rule", "M1 " + long_date + " #3", "M{i=1 n=3} end=19991231T235959Z777"},
     };

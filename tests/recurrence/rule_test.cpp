@@ -45,7 +45,8 @@ const ReleaseCase kReleases[] = {
     {"MP groups with chains",
      [] {
          auto *mp = rule_node<MonthlyByPosRule>(1, 2);
-         mp->Groups = chain({group(numbers({{1}, {-2}, {3}}), weekdays({{2}, {3}}), times({{9, 0}})),
+         mp->Groups = chain({group(numbers({{1}, {-2}, {3}}), weekdays({{2}, {3}}),
+                                   times({{9, 0}})),
                              group(numbers({{4}}))});
          return root(kMonthlyByPos, mp);
      }},
