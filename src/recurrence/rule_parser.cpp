@@ -229,8 +229,8 @@ void *new_rule(const RuleHead &head)
 
 Status parse_rule(uint32_t kind, void *node, std::string_view &rest, EndDate &end_date);
 
-// Which kinds may nest where: every allowed kind is below this limit's kind, so a
-// nested rule always has a smaller kind than its parent and nesting ends.
+// A node may nest the kinds from kMinutely up to the one given here. Each is smaller
+// than the node's own kind, so nesting ends after four levels at most.
 uint32_t last_nested_kind(const DailyRule &) { return kMinutely; }
 uint32_t last_nested_kind(const WeeklyRule &) { return kMinutely; }
 uint32_t last_nested_kind(const MonthlyByPosRule &) { return kWeekly; }

@@ -1,20 +1,15 @@
-// Test helpers for rule trees: a plain dump that shows every field a test cares about,
-// and builders that allocate like the parser does, so ERG_Release frees what they made.
-//
-// Dump shapes, one per kind (lists and a null nested rule are left out when empty):
-//   M{i=15 n=4}
+// Test helpers for rule trees: a dump that shows every field, and builders that
+// allocate like the parser, so ERG_Release frees what they made. Dump shapes:
 //   D{i=1 n=5 times=[09:00 17:30$] nested=M{i=1 n=2}}
-//   W{i=1 n=2 entries=[MO(09:00 10:00) TU$]}
-//   MP{i=1 n=2 groups=[(1 -2/MO TU/09:00) (3/FR/)]}
+//   W{i=1 n=2 entries=[MO(09:00 10:00) TU$]}        MP{i=1 n=2 groups=[(1 -2/MO TU/09:00)]}
 //   MD{i=1 n=2 days=[1 -1$]}   YM{... months=[6]}   YD{... days=[100]}
-// and a root adds " end=<date>" when it has one; an empty root dumps as "none".
+// Empty lists and a null nested rule are left out; a root adds " end=<date>".
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <initializer_list>
 #include <new>
 #include <string>
 
@@ -23,59 +18,51 @@
 
 namespace kova::recurrence::testing {
 
-inline std::string day_name(int32_t day)
+inline std::string with_mark(std::string text, uint8_t marked)
+{
+    return marked ? text + "$" : text;
+}
+
+inline std::string item_text(const TimeItem &t)
+{
+    char hhmm[32];
+    std::snprintf(hhmm, sizeof hhmm, "%02d:%02d", t.Hour, t.Minute);
+    return with_mark(hhmm, t.Marked);
+}
+inline std::string item_text(const NumberItem &n)
+{
+    return with_mark(std::to_string(n.Value), n.Marked);
+}
+inline std::string item_text(const WeekdayItem &w)
 {
     static const char *const names[] = {"SU", "MO", "TU", "WE", "TH", "FR", "SA"};
-    if (day >= 1 && day <= 7) return names[day - 1];
-    return "day" + std::to_string(day);
+    std::string name = w.Day >= 1 && w.Day <= 7 ? names[w.Day - 1] : "day" + std::to_string(w.Day);
+    return with_mark(name, w.Marked);
 }
 
-inline std::string marked(std::string text, uint8_t mark) { return mark ? text + "$" : text; }
-
-inline std::string dump_times(const TimeItem *item)
+template <class Item> std::string items(const Item *item, const char *separator = " ")
 {
     std::string out;
-    char hhmm[32];
-    for (; item; item = item->Next) {
-        std::snprintf(hhmm, sizeof hhmm, "%02d:%02d", item->Hour, item->Minute);
-        out += (out.empty() ? "" : " ") + marked(hhmm, item->Marked);
-    }
+    for (; item; item = item->Next) out += (out.empty() ? "" : separator) + item_text(*item);
     return out;
 }
 
-inline std::string dump_weekdays(const WeekdayItem *item, const char *separator)
+inline std::string field(const char *name, const std::string &list)
 {
-    std::string out;
-    for (; item; item = item->Next)
-        out += (out.empty() ? "" : separator) + marked(day_name(item->Day), item->Marked);
-    return out;
-}
-
-inline std::string dump_numbers(const NumberItem *item)
-{
-    std::string out;
-    for (; item; item = item->Next)
-        out += (out.empty() ? "" : " ") + marked(std::to_string(item->Value), item->Marked);
-    return out;
-}
-
-inline std::string list(const char *name, const std::string &items)
-{
-    return items.empty() ? "" : std::string(" ") + name + "=[" + items + "]";
+    return list.empty() ? "" : std::string(" ") + name + "=[" + list + "]";
 }
 
 inline std::string dump_node(uint32_t kind, const void *node);
-
-inline std::string nested(uint32_t kind, const void *node)
-{
-    if (node) return " nested=" + dump_node(kind, node);
-    return kind ? " nestedkind=" + std::to_string(kind) : "";
-}
 
 template <class Node> std::string head(const char *name, const Node &node)
 {
     return std::string(name) + "{i=" + std::to_string(node.Interval) +
            " n=" + std::to_string(node.Duration);
+}
+
+template <class Node> std::string tail(const Node &node, uint32_t kind)
+{
+    return (node.Nested ? " nested=" + dump_node(kind, node.Nested) : "") + "}";
 }
 
 inline std::string dump_node(uint32_t kind, const void *node)
@@ -85,46 +72,39 @@ inline std::string dump_node(uint32_t kind, const void *node)
     case kMinutely: return head("M", *static_cast<const MinutelyRule *>(node)) + "}";
     case kDaily: {
         auto &rule = *static_cast<const DailyRule *>(node);
-        return head("D", rule) + list("times", dump_times(rule.Times)) +
-               nested(rule.Nested ? kMinutely : kNoRule, rule.Nested) + "}";
+        return head("D", rule) + field("times", items(rule.Times)) + tail(rule, kMinutely);
     }
     case kWeekly: {
         auto &rule = *static_cast<const WeeklyRule *>(node);
         std::string entries;
-        for (const WeekdayEntry *entry = rule.Entries; entry; entry = entry->Next) {
-            if (!entries.empty()) entries += " ";
-            entries += dump_weekdays(&entry->Weekday, "+");
-            if (entry->Times) entries += "(" + dump_times(entry->Times) + ")";
+        for (const WeekdayEntry *e = rule.Entries; e; e = e->Next) {
+            entries += (entries.empty() ? "" : " ") + items(&e->Weekday, "+");
+            if (e->Times) entries += "(" + items(e->Times) + ")";
         }
-        return head("W", rule) + list("entries", entries) +
-               nested(rule.Nested ? kMinutely : kNoRule, rule.Nested) + "}";
+        return head("W", rule) + field("entries", entries) + tail(rule, kMinutely);
     }
     case kMonthlyByPos: {
         auto &rule = *static_cast<const MonthlyByPosRule *>(node);
         std::string groups;
-        for (const OccurrenceGroup *group = rule.Groups; group; group = group->Next) {
-            bool no_weekday = group->Weekdays.Day == 0 && !group->Weekdays.Next;
-            groups += (groups.empty() ? "(" : " (") + dump_numbers(&group->Occurrence) + "/" +
-                      (no_weekday ? "" : dump_weekdays(&group->Weekdays, " ")) + "/" +
-                      dump_times(group->Times) + ")";
+        for (const OccurrenceGroup *g = rule.Groups; g; g = g->Next) {
+            bool no_weekday = g->Weekdays.Day == 0 && !g->Weekdays.Next;
+            groups += (groups.empty() ? "(" : " (") + items(&g->Occurrence) + "/" +
+                      (no_weekday ? "" : items(&g->Weekdays)) + "/" + items(g->Times) + ")";
         }
-        return head("MP", rule) + list("groups", groups) + nested(rule.NestedKind, rule.Nested) +
-               "}";
+        return head("MP", rule) + field("groups", groups) + tail(rule, rule.NestedKind);
     }
     case kMonthlyByDay: {
         auto &rule = *static_cast<const MonthlyByDayRule *>(node);
-        return head("MD", rule) + list("days", dump_numbers(rule.Days)) +
-               nested(rule.NestedKind, rule.Nested) + "}";
+        return head("MD", rule) + field("days", items(rule.Days)) + tail(rule, rule.NestedKind);
     }
     case kYearlyByMonth: {
         auto &rule = *static_cast<const YearlyByMonthRule *>(node);
-        return head("YM", rule) + list("months", dump_numbers(rule.Months)) +
-               nested(rule.NestedKind, rule.Nested) + "}";
+        return head("YM", rule) + field("months", items(rule.Months)) +
+               tail(rule, rule.NestedKind);
     }
     case kYearlyByDay: {
         auto &rule = *static_cast<const YearlyByDayRule *>(node);
-        return head("YD", rule) + list("days", dump_numbers(rule.Days)) +
-               nested(rule.NestedKind, rule.Nested) + "}";
+        return head("YD", rule) + field("days", items(rule.Days)) + tail(rule, rule.NestedKind);
     }
     }
     return "kind" + std::to_string(kind);
@@ -132,7 +112,7 @@ inline std::string dump_node(uint32_t kind, const void *node)
 
 inline std::string dump(const RecurrenceRule &rule)
 {
-    std::string out = rule.Kind == kNoRule && !rule.Rule ? "none" : dump_node(rule.Kind, rule.Rule);
+    std::string out = rule.Kind || rule.Rule ? dump_node(rule.Kind, rule.Rule) : "none";
     std::string end_date(rule.EndDate, strnlen(rule.EndDate, kEndDateCapacity));
     return end_date.empty() ? out : out + " end=" + end_date;
 }
@@ -147,97 +127,56 @@ struct OwnedRule {
     OwnedRule &operator=(const OwnedRule &) = delete;
 };
 
-// ---- builders ----
-
 template <class T> T *make()
 {
     void *block = model::allocate(sizeof(T));
-    if (!block) std::abort();  // tests that fail allocations never build by hand
+    if (!block) std::abort();  // hand-built trees are never made while allocations fail
     return new (block) T{};
 }
 
-struct Hhmm {
-    int32_t hour;
-    int32_t minute;
-    bool marked = false;
-};
-
-struct Num {
-    int32_t value;
-    bool marked = false;
-};
-
-inline TimeItem *times(std::initializer_list<Hhmm> items)
+inline TimeItem *at(int32_t hour, int32_t minute, bool marked = false, TimeItem *next = nullptr)
 {
-    TimeItem *head = nullptr, **tail = &head;
-    for (const Hhmm &t : items) {
-        *tail = make<TimeItem>();
-        (*tail)->Hour = t.hour;
-        (*tail)->Minute = t.minute;
-        (*tail)->Marked = t.marked;
-        tail = &(*tail)->Next;
-    }
-    return head;
+    auto *item = make<TimeItem>();
+    *item = TimeItem{hour, minute, marked, next};
+    return item;
+}
+inline NumberItem *num(int32_t value, bool marked = false, NumberItem *next = nullptr)
+{
+    auto *item = make<NumberItem>();
+    *item = NumberItem{value, marked, next};
+    return item;
+}
+inline WeekdayItem *day(int32_t day, bool marked = false, WeekdayItem *next = nullptr)
+{
+    auto *item = make<WeekdayItem>();
+    *item = WeekdayItem{day, marked, next};
+    return item;
 }
 
-inline NumberItem *numbers(std::initializer_list<Num> items)
+// Items held in place: an entry's weekday, a group's first occurrence and weekday slot.
+inline WeekdayItem held_day(int32_t day, bool marked = false, WeekdayItem *next = nullptr)
 {
-    NumberItem *head = nullptr, **tail = &head;
-    for (const Num &n : items) {
-        *tail = make<NumberItem>();
-        (*tail)->Value = n.value;
-        (*tail)->Marked = n.marked;
-        tail = &(*tail)->Next;
-    }
-    return head;
+    return WeekdayItem{day, marked, next};
+}
+inline NumberItem held_num(int32_t value, bool marked = false, NumberItem *next = nullptr)
+{
+    return NumberItem{value, marked, next};
 }
 
-inline WeekdayItem *weekdays(std::initializer_list<Num> items)
-{
-    WeekdayItem *head = nullptr, **tail = &head;
-    for (const Num &n : items) {
-        *tail = make<WeekdayItem>();
-        (*tail)->Day = n.value;
-        (*tail)->Marked = n.marked;
-        tail = &(*tail)->Next;
-    }
-    return head;
-}
-
-// Moves the first item of a heap list into a slot held in place.
-template <class Item> void hold_first(Item &slot, Item *list)
-{
-    if (!list) return;
-    slot = *list;
-    model::release(list);
-}
-
-inline WeekdayEntry *entry(WeekdayItem *days, TimeItem *entry_times = nullptr)
+inline WeekdayEntry *entry(WeekdayItem weekday, TimeItem *times = nullptr,
+                           WeekdayEntry *next = nullptr)
 {
     auto *e = make<WeekdayEntry>();
-    hold_first(e->Weekday, days);
-    e->Times = entry_times;
+    *e = WeekdayEntry{weekday, times, next};
     return e;
 }
 
-inline OccurrenceGroup *group(NumberItem *occurrences, WeekdayItem *days = nullptr,
-                              TimeItem *group_times = nullptr)
+inline OccurrenceGroup *group(NumberItem occurrence, WeekdayItem weekdays,
+                              TimeItem *times = nullptr, OccurrenceGroup *next = nullptr)
 {
     auto *g = make<OccurrenceGroup>();
-    hold_first(g->Occurrence, occurrences);
-    hold_first(g->Weekdays, days);
-    g->Times = group_times;
+    *g = OccurrenceGroup{occurrence, weekdays, times, next};
     return g;
-}
-
-template <class T> T *chain(std::initializer_list<T *> items)
-{
-    T *head = nullptr, **tail = &head;
-    for (T *item : items) {
-        *tail = item;
-        tail = &item->Next;
-    }
-    return head;
 }
 
 template <class Node> Node *rule_node(int32_t interval, int32_t duration)
@@ -248,11 +187,16 @@ template <class Node> Node *rule_node(int32_t interval, int32_t duration)
     return node;
 }
 
+template <class Node> Node *nest(Node *node, uint32_t kind, void *nested)
+{
+    node->NestedKind = kind;
+    node->Nested = nested;
+    return node;
+}
+
 inline RecurrenceRule root(uint32_t kind, void *node, const char *end_date = "")
 {
-    RecurrenceRule rule{};
-    rule.Kind = kind;
-    rule.Rule = node;
+    RecurrenceRule rule{kind, node, {}};
     std::snprintf(rule.EndDate, sizeof rule.EndDate, "%s", end_date);
     return rule;
 }
