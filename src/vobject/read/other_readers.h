@@ -5,11 +5,10 @@
 
 #include "base/status.h"
 #include "kova/kova.h"
+#include "vobject/read/vcalendar_reader.h"
 
 namespace kova::vobject {
 
-// Each VEVENT and VTODO of every VCALENDAR block, type 1.
-base::Status read_vcalendars(FILE *stream, KOVA_ReaderCallback callback, void *context);
 // Each vNote, type 2.
 base::Status read_vnotes(FILE *stream, KOVA_ReaderCallback callback, void *context);
 // Each vMessage, type 3, 4 or 5 by its folder.
