@@ -2,7 +2,6 @@
 
 namespace kova::vobject {
 
-base::Status read_vnotes(FILE *, KOVA_ReaderCallback, void *) { return base::Status::ParseError; }
 base::Status read_vmessages(FILE *, KOVA_ReaderCallback, void *) { return base::Status::ParseError; }
 
 }  // namespace kova::vobject
