@@ -99,7 +99,10 @@ bool is_item_name(const char *name)
 
 bool is(const char *name, const char *expected) { return std::strcmp(name, expected) == 0; }
 
-void warn_blank_line() { KOVA_LOG_ERROR("KOVA:  Warning - Parser encounted a blank line in vCalendar"); }
+void warn_blank_line()
+{
+    KOVA_LOG_ERROR("KOVA:  Warning - Parser encounted a blank line in vCalendar");
+}
 
 void warn_unknown(const char *name)
 {

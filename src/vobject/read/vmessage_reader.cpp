@@ -56,7 +56,7 @@ Field message_field(MessageRecord &m, string_view name)
     return {};
 }
 
-// The header names, exactly as RFC 822 writes them; "subject" is not one of them.
+// Header names match in this spelling only: "subject" or "DATE" is an unknown header.
 Field body_field(MessageRecord &m, string_view name)
 {
     if (name == "Date") return field(m.Date);
