@@ -297,7 +297,9 @@ Status ObjectLoop(FILE *stream, const ObjectLoopRules &rules, KOVA_ReaderCallbac
 
         object_seen = true;
         std::memset(&record, 0, sizeof record);
-        Status body = rules.body(stream, record);
+        Status body = rules.delivering_body
+                          ? rules.delivering_body(stream, record, callback, context)
+                          : rules.body(stream, record);
         uint32_t type = rules.object_type(record);
         if (body == Status::ParseError) {
             model::ReleaseRecord(type, &record);
@@ -313,7 +315,8 @@ Status ObjectLoop(FILE *stream, const ObjectLoopRules &rules, KOVA_ReaderCallbac
             return Status::OutOfMemory;
         }
         if (body == Status::ParsedWithWarning) status = Status::ParsedWithWarning;
-        if (callback) callback(type, &record, base::to_code(status), context);
+        if (callback && !rules.delivering_body)
+            callback(type, &record, base::to_code(status), context);
         model::ReleaseRecord(type, &record);  // zeroed again before the next object
     }
     std::memset(&record, 0, sizeof record);

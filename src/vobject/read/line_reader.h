@@ -89,6 +89,11 @@ struct ObjectLoopRules {
     base::Status (*body)(FILE *stream, ObjectRecord &record);
     // The object type reported to the callback, from the record that was read.
     uint32_t (*object_type)(const ObjectRecord &record);
+    // Used instead of body by a reader whose block holds several objects (a VCALENDAR
+    // with its items): it hands each to the callback and releases it itself. The loop
+    // then calls back for nothing and only releases what an item that failed left.
+    base::Status (*delivering_body)(FILE *stream, ObjectRecord &record,
+                                    KOVA_ReaderCallback callback, void *context) = nullptr;
 };
 
 // Reads objects until the first line that is not a matching BEGIN line; each goes to
