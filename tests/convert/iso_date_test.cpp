@@ -11,8 +11,6 @@ namespace {
 using testing::LogReceiver;
 using testing::TempDevice;
 
-constexpr const char *kNoDate = "4501-01-01 00:00:00";
-
 struct ParseCase {
     const char *text;
     const char *east;  // at UTC+2
