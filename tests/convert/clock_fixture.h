@@ -1,5 +1,5 @@
-// Local time for the date tests: a POSIX TZ rule and a fixed "now", both put back
-// afterwards, and calendar fields as text for readable expectations.
+// Local time for the date tests: a POSIX TZ rule and a fixed "now" (every test case
+// runs in a process of its own), and calendar fields as text for readable expectations.
 #pragma once
 
 #include <cstdio>
@@ -14,33 +14,14 @@ namespace kova::convert {
 
 constexpr FileTime kJuly2020 = 132380784000000000;     // 2020-07-01 12:00 UTC
 constexpr FileTime kJanuary2020 = 132235632000000000;  // 2020-01-15 12:00 UTC
-// Central Europe with its summer time rule, no zone database needed.
-constexpr const char *kBerlin = "CET-1CEST,M3.5.0,M10.5.0/3";
+constexpr const char *kBerlin = "CET-1CEST,M3.5.0,M10.5.0/3";  // with summer time
 
-class ZoneAndClock {
-public:
-    ZoneAndClock(const char *tz, FileTime now)
-    {
-        if (const char *old = std::getenv("TZ")) previous_ = old;
-        setenv("TZ", tz, 1);
-        tzset();
-        set_fixed_now(now);
-    }
-    ~ZoneAndClock()
-    {
-        if (previous_)
-            setenv("TZ", previous_->c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-        set_fixed_now(std::nullopt);
-    }
-    ZoneAndClock(const ZoneAndClock &) = delete;
-    ZoneAndClock &operator=(const ZoneAndClock &) = delete;
-
-private:
-    std::optional<std::string> previous_;
-};
+inline void use_zone(const char *tz, FileTime now)
+{
+    setenv("TZ", tz, 1);
+    tzset();
+    set_fixed_now(now);
+}
 
 inline std::string text_of(const std::optional<SystemTime> &t)
 {
@@ -51,7 +32,6 @@ inline std::string text_of(const std::optional<SystemTime> &t)
     return text;
 }
 
-// "YYYY-MM-DD hh:mm:ss" of a DATE.
 inline std::string fields_of(double date) { return text_of(date_to_system_time(date)); }
 
 }  // namespace kova::convert

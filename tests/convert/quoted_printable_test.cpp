@@ -7,61 +7,49 @@
 namespace kova::convert {
 namespace {
 
-struct QpCase {
-    const char *name;
-    std::string plain;
-    std::string encoded;
-};
+using Codec = size_t (*)(std::string_view, char *, size_t);
+
+std::string run(Codec codec, std::string_view in)
+{
+    std::string out(codec(in, nullptr, 0) + 1, 'x');
+    EXPECT_EQ(codec(in, out.data(), out.size()), out.size() - 1);
+    EXPECT_EQ(out.back(), '\0');
+    return out.substr(0, out.size() - 1);
+}
 
 TEST(QuotedPrintable, EncodesAllButPlainPrintables)
 {
-    const QpCase kCases[] = {
-        {"line feed", "\n", "=0A"},
-        {"blank and tab stay, also at the end", "a \t ", "a \t "},
-        {"colon", ":", "=3A"},
-        {"the four reserved characters", "a=b;c\\d", "a=3Db=3Bc=5Cd"},
-        {"CR LF", "x\r\ny", "x=0D=0Ay"},
-        {"high bytes", "\xE9\xFF", "=E9=FF"},
-        {"edges of the printable range", "!~\x7F\x1F", "!~=7F=1F"},
-        {"NUL", std::string("\0", 1), "=00"},
+    const std::pair<std::string, std::string> kCases[] = {
+        {"\n", "=0A"},
+        {":", "=3A"},
+        {"a \t ", "a \t "},  // blanks stay, also at the end
+        {"a=b;c\\d", "a=3Db=3Bc=5Cd"},
+        {"\xE9\xFF!~\x7F\x1F", "=E9=FF!~=7F=1F"},
+        {std::string("\0", 1), "=00"},
     };
-    for (const QpCase &c : kCases) {
-        SCOPED_TRACE(c.name);
-        std::string out(c.encoded.size() + 1, 'x');
-        EXPECT_EQ(QpEncode(c.plain, nullptr, 0), c.encoded.size());
-        EXPECT_EQ(QpEncode(c.plain, out.data(), out.size()), c.encoded.size());
-        EXPECT_EQ(out, c.encoded + '\0');
+    for (const auto &[plain, encoded] : kCases) {
+        SCOPED_TRACE(encoded);
+        EXPECT_EQ(run(QpEncode, plain), encoded);
     }
 }
 
 TEST(QuotedPrintable, DecodesEveryEqualsSign)
 {
-    const QpCase kCases[] = {
-        {"upper case digits", "A\xE9", "=41=E9"},
-        {"lower case digits", "\xE9", "=e9"},
-        {"a non-digit counts as -1", "\xF0", "=G0"},
-        {"two non-digits", "\xEF", "=GG"},
-        {"soft break characters are not special", "\r\n", "=0D=0A"},
-        {"an equals sign short of two characters ends the text", "ab", "ab=4"},
-        {"a bare equals sign at the end", "ab", "ab="},
-        {"NUL byte", std::string("a\0b", 3), "a=00b"},
+    const std::pair<std::string, std::string> kCases[] = {
+        {"=41=e9=0D=0A", "A\xE9\r\n"},
+        {"=G0", "\xF0"},  // a non-digit counts as -1
+        {"=GG", "\xEF"},
+        {"ab=4", "ab"},  // short of two characters: the end
+        {"ab=", "ab"},
+        {"a=00b", std::string("a\0b", 3)},
     };
-    for (const QpCase &c : kCases) {
-        SCOPED_TRACE(c.name);
-        std::string out(c.plain.size() + 1, 'x');
-        EXPECT_EQ(QpDecode(c.encoded, nullptr, 0), c.plain.size());
-        EXPECT_EQ(QpDecode(c.encoded, out.data(), out.size()), c.plain.size());
-        EXPECT_EQ(out, c.plain + '\0');
+    for (const auto &[encoded, plain] : kCases) {
+        SCOPED_TRACE(encoded);
+        EXPECT_EQ(run(QpDecode, encoded), plain);
     }
-}
-
-TEST(QuotedPrintable, SmallBuffersGetWholeEscapesAndATerminator)
-{
     char out[8];
-    EXPECT_EQ(QpEncode("a::", out, 6), 7u);  // "a=3A" fits, the second escape does not
+    EXPECT_EQ(QpEncode("a::", out, 6), 7u);  // whole escapes only
     EXPECT_STREQ(out, "a=3A");
-    EXPECT_EQ(QpEncode("::", out, 3), 6u);
-    EXPECT_STREQ(out, "");
     EXPECT_EQ(QpDecode("abcdef", out, 4), 6u);
     EXPECT_STREQ(out, "abc");
 }

@@ -13,243 +13,155 @@
 namespace kova::convert {
 namespace {
 
-using testing::TempDevice;
-
-// One property as the reader builds it from "NAME;params:value".
-class Property {
-public:
-    Property() : node_(model::AppendProperty(&head_)) {}
-    Property(const char *params, const char *value) : Property()
-    {
-        vobject::FillProperty(value, params, 7, node_);
-    }
-    ~Property() { model::release_property_list(head_); }
-    Property(const Property &) = delete;
-    Property &operator=(const Property &) = delete;
-
-    PropertyNode *get() const { return node_; }
-    PropertyNode *operator->() const { return node_; }
-    std::vector<std::string> params() const { return texts(node_->Params); }
-    std::vector<std::string> values() const { return texts(node_->Values); }
-
-private:
-    static std::vector<std::string> texts(const TextNode *list)
-    {
-        std::vector<std::string> out;
-        for (; list; list = list->Next) out.push_back(list->Text ? list->Text : "(null)");
-        return out;
-    }
-    PropertyNode *head_ = nullptr;
-    PropertyNode *node_;
-};
-
 using Texts = std::vector<std::string>;
 
-std::u16string text_of(PropertyNode *node, unsigned index = 0)
+// One property as the reader builds it from "NAME;params:value".
+struct Property {
+    explicit Property(const char *params = "", const char *value = nullptr)
+    {
+        if (value) vobject::FillProperty(value, params, 7, node);
+    }
+    ~Property() { model::release_property_list(head); }
+    PropertyNode *operator->() const { return node; }
+    std::u16string text(unsigned index = 0) const
+    {
+        std::u16string out = u"old";
+        return ValueToText(node, index, out);
+    }
+    PropertyNode *head = nullptr;
+    PropertyNode *node = model::AppendProperty(&head);
+};
+
+Texts texts(const TextNode *list)
 {
-    std::u16string out = u"old";
-    return ValueToText(node, index, out);
+    Texts out;
+    for (; list; list = list->Next) out.push_back(list->Text ? list->Text : "(null)");
+    return out;
 }
+
+// TextToValue of one text into a fresh node; "params|values".
+Texts stored(std::u16string_view text, uint32_t flags = 0)
+{
+    Property p;
+    TextToValue(text, p.node, flags, 0);
+    Texts out = texts(p->Params);
+    out.push_back("|");
+    for (const std::string &v : texts(p->Values)) out.push_back(v);
+    return out;
+}
+
+constexpr const char *kGeneral = "[HKEY_LOCAL_MACHINE\\Software\\Harvex\\BTConfig\\General]\r\n";
 
 TEST(ValueText, ValueToTextDecodesByParameters)
 {
-    TempDevice device;  // no configuration: input 1252
-    struct Case {
-        const char *name;
-        const char *params;
-        const char *value;
-        std::u16string text;
-        uint32_t code_page;
+    testing::TempDevice device;  // no configuration: input 1252
+    const std::tuple<const char *, const char *, std::u16string, uint32_t> kCases[] = {
+        {"", "a\\;b\\\\c\\nd\\", u"a;b\\cnd", 1252},
+        {"", "1=0D=0A2=0D=0A3", u"1\r\n2\r\n3", 1252},
+        {"CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE", "caf=E9=5C=3B", u"caf\u00E9;", 1252},
+        {"QUOTED-PRINTABLE", "=41", u"A", 1252},
+        {"CHARSET=UTF-8", "caf\xC3\xA9", u"caf\u00E9", 65001},
+        {"CHARSET=UTF8", "caf\xE9", u"caf\u00E9", 1252},  // not in the table
+        {"CHARSET=KOI8-R", "\xF6", u"\u0416", 20866},
     };
-    const Case kCases[] = {
-        {"plain", "", "abc", u"abc", 1252},
-        {"escapes", "", "a\\;b\\\\c\\nd\\", u"a;b\\cnd", 1252},
-        {"encoded line breaks in a plain value", "", "1=0D=0A2=0D=0A3", u"1\r\n2\r\n3", 1252},
-        {"quoted-printable Latin-1", "CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE", "caf=E9",
-         u"caf\u00E9", 1252},
-        {"bare QUOTED-PRINTABLE word", "QUOTED-PRINTABLE", "=41=3B", u"A;", 1252},
-        {"UTF-8", "CHARSET=UTF-8", "caf\xC3\xA9", u"caf\u00E9", 65001},
-        {"unknown charset: the input code page", "CHARSET=UTF8", "caf\xE9", u"caf\u00E9", 1252},
-        {"empty charset: the input code page", "CHARSET=", "\xE9", u"\u00E9", 1252},
-        {"SHIFT_JIS is not a table name", "CHARSET=SHIFT_JIS", "\xE9", u"\u00E9", 1252},
-        {"Cyrillic", "CHARSET=KOI8-R", "\xF6", u"\u0416", 20866},
-    };
-    for (const Case &c : kCases) {
-        SCOPED_TRACE(c.name);
-        Property p(c.params, c.value);
-        EXPECT_EQ(text_of(p.get()), c.text);
-        EXPECT_EQ(p->CodePage, c.code_page);
+    for (const auto &[params, value, text, code_page] : kCases) {
+        SCOPED_TRACE(value);
+        Property p(params, value);
+        EXPECT_EQ(p.text(), text);
+        EXPECT_EQ(p->CodePage, code_page);
     }
-}
-
-TEST(ValueText, ValueToTextKeepsAnEarlierCodePage)
-{
-    TempDevice device;
-    Property p("CHARSET=UTF-8", "\xC0;\xC1");
-    p->CodePage = 1251;
-    EXPECT_EQ(text_of(p.get(), 1), u"\u0411");
-    EXPECT_EQ(text_of(p.get(), 2), u"");  // missing component
-    EXPECT_EQ(text_of(nullptr), u"");
-    Property empty;
-    EXPECT_EQ(text_of(empty.get()), u"");
-    EXPECT_EQ(empty->CodePage, 0u);
+    Property kept("CHARSET=UTF-8", "\xC0;\xC1");
+    kept->CodePage = 1251;  // decided by an earlier component
+    EXPECT_EQ(kept.text(1), u"\u0411");
+    EXPECT_EQ(kept.text(2), u"");
 }
 
 TEST(ValueText, TextToValueChoosesCodePageAndParameters)
 {
-    TempDevice device;  // no configuration: output UTF-8
-    struct Case {
-        const char *name;
-        std::u16string text;
-        uint32_t flags;
-        Texts params;
-        Texts values;
-        uint32_t code_page;
+    testing::TempDevice device;  // no configuration: output UTF-8
+    const std::tuple<std::u16string, uint32_t, Texts> kCases[] = {
+        {u"abc", 0, {"|", "abc"}},
+        {u"\u00E9", 0, {"CHARSET=UTF-8", "|", "\xC3\xA9"}},
+        {u"a;b\\c,d", 0, {"|", "a\\;b\\\\c,d"}},
+        {u"x=y", 1, {"ENCODING=QUOTED-PRINTABLE", "|", "x=3Dy"}},
+        {u"xy", 1, {"|", "xy"}},
+        {u"\u00E9\n", 1, {"CHARSET=UTF-8", "ENCODING=QUOTED-PRINTABLE", "|", "=C3=A9=0A"}},
     };
-    const Case kCases[] = {
-        {"ASCII stays 1252 without parameters", u"abc", 0, {}, {"abc"}, 0},
-        {"accent goes UTF-8", u"\u00E9", 0, {"CHARSET=UTF-8"}, {"\xC3\xA9"}, 65001},
-        {"escapes", u"a;b\\c,d", 0, {}, {"a\\;b\\\\c,d"}, 0},
-        {"quoted-printable when needed", u"x=y", 1, {"ENCODING=QUOTED-PRINTABLE"}, {"x=3Dy"}, 0},
-        {"not when not needed", u"xy", 1, {}, {"xy"}, 0},
-        {"escapes encoded", u"a;b", 1, {"ENCODING=QUOTED-PRINTABLE"}, {"a=5C=3Bb"}, 0},
-        {"both parameters", u"\u00E9\n", 1, {"CHARSET=UTF-8", "ENCODING=QUOTED-PRINTABLE"},
-         {"=C3=A9=0A"}, 65001},
-    };
-    for (const Case &c : kCases) {
-        SCOPED_TRACE(c.name);
+    for (const auto &[text, flags, expected] : kCases) {
+        SCOPED_TRACE(expected.back());
+        EXPECT_EQ(stored(text, flags), expected);
         Property p;
-        TextToValue(c.text, p.get(), c.flags, 0);
-        EXPECT_EQ(p.params(), c.params);
-        EXPECT_EQ(p.values(), c.values);
-        EXPECT_EQ(p->CodePage, c.code_page);
-        EXPECT_EQ(text_of(p.get()), c.text);  // and back
+        TextToValue(text, p.node, flags, 0);
+        EXPECT_EQ(p.text(), text);  // and back
     }
-}
-
-TEST(ValueText, TextToValueAddsEachParameterOnce)
-{
-    TempDevice device;
-    Property p;
-    TextToValue(u"\u00E9=", p.get(), kAllowQuotedPrintable, 0);
-    TextToValue(u"\u00FC:", p.get(), kAllowQuotedPrintable, 2);
-    TextToValue(u"", p.get(), kAllowQuotedPrintable, 1);
-    EXPECT_EQ(p.params(), (Texts{"CHARSET=UTF-8", "ENCODING=QUOTED-PRINTABLE"}));
-    EXPECT_EQ(p.values(), (Texts{"=C3=A9=3D", "(null)", "=C3=BC=3A"}));
-    EXPECT_EQ(p->Flags, unsigned{KOVA_FLAG_CHARSET | KOVA_FLAG_QUOTED_PRINTABLE});
-
-    Property read("charset=utf-8", "x");  // a reader's node already names its charset
-    TextToValue(u"\u00E9", read.get(), 0, 1);
-    EXPECT_EQ(read.params(), Texts{"charset=utf-8"});
-    TextToValue(u"x", nullptr, 0, 0);
+    Property two;  // each parameter once per node
+    TextToValue(u"\u00E9=", two.node, kAllowQuotedPrintable, 0);
+    TextToValue(u"\u00FC:", two.node, kAllowQuotedPrintable, 2);
+    EXPECT_EQ(texts(two->Params), (Texts{"CHARSET=UTF-8", "ENCODING=QUOTED-PRINTABLE"}));
+    EXPECT_EQ(texts(two->Values), (Texts{"=C3=A9=3D", "(null)", "=C3=BC=3A"}));
+    EXPECT_EQ(two->CodePage, 65001u);
+    Property read("charset=utf-8", "x");  // the reader's own parameter counts
+    TextToValue(u"\u00E9", read.node, 0, 1);
+    EXPECT_EQ(texts(read->Params), Texts{"charset=utf-8"});
 }
 
 TEST(ValueText, TextToValueUsesAConfiguredWesternOutput)
 {
-    TempDevice device;
-    device.write_registry("[HKEY_LOCAL_MACHINE\\Software\\Harvex\\BTConfig\\General]\r\n"
-                          "\"DefaultOutputCharset\"=\"WINDOWS-1252\"\r\n");
-    Property p;
-    TextToValue(u"\u00E9\u0101", p.get(), 0, 0);
-    EXPECT_EQ(p.params(), Texts{});
-    EXPECT_EQ(p.values(), Texts{"\xE9?"});
-    EXPECT_EQ(p->CodePage, 0u);
+    testing::TempDevice device;
+    device.write_registry(std::string(kGeneral) + "\"DefaultOutputCharset\"=\"WINDOWS-1252\"\r\n");
+    EXPECT_EQ(stored(u"\u00E9\u0101"), (Texts{"|", "\xE9?"}));
 }
 
 TEST(ValueText, TextToValueFallsBackToUtf8ForAnInvalidOutput)
 {
-    TempDevice device;
-    device.write_registry("[HKEY_LOCAL_MACHINE\\Software\\Harvex\\BTConfig\\General]\r\n"
-                          "\"DefaultOutputCharset\"=\"_autodetect\"\r\n");
-    Property p;
-    TextToValue(u"\u00E9", p.get(), 0, 0);
-    EXPECT_EQ(p.params(), Texts{"CHARSET=UTF-8"});
-    EXPECT_EQ(p.values(), Texts{"\xC3\xA9"});
+    testing::TempDevice device;
+    device.write_registry(std::string(kGeneral) + "\"DefaultOutputCharset\"=\"_autodetect\"\r\n");
+    EXPECT_EQ(stored(u"\u00E9"), (Texts{"CHARSET=UTF-8", "|", "\xC3\xA9"}));
 }
 
-TEST(ValueText, TextToValueLeavesTheNodeAloneWhenTextsCannotBeAllocated)
+TEST(ValueText, TextToValueLeavesTheNodeAloneWithoutMemory)
 {
-    TempDevice device;
-    // Three texts come first (value, CHARSET, ENCODING), then the three nodes.
-    for (unsigned long n = 1; n <= 7; ++n) {
-        SCOPED_TRACE(n);
-        Property p;
+    testing::TempDevice device;
+    // The property itself comes first; its three texts come before any new list node.
+    for (unsigned long n = 2; n <= 4; ++n) {
         model::fail_allocation_after(n);
-        TextToValue(u"\u00E9=", p.get(), kAllowQuotedPrintable, 0);
+        EXPECT_EQ(stored(u"\u00E9=", kAllowQuotedPrintable), Texts{"|"}) << n;
         model::fail_allocation_after(0);
-        if (n <= 3) {
-            EXPECT_EQ(p->Params, nullptr);
-            EXPECT_EQ(p->Values, nullptr);
-        }
-        if (n == 7) {
-            EXPECT_EQ(p.values(), Texts{"=C3=A9=3D"});
-        }
     }
 }
 
 TEST(ValueText, MessageBodiesFollowTheirHeaders)
 {
-    TempDevice device;
-    struct Case {
-        const char *name;
-        const char *body;
-        const char *type;
-        const char *encoding;
-        std::u16string text;
+    testing::TempDevice device;
+    const std::tuple<const char *, const char *, const char *, std::u16string> kCases[] = {
+        {"caf=E9=0D=0A\\;", "text/plain; charset=ISO-8859-1", "quoted-printable",
+         u"caf\u00E9\r\n\\;"},
+        {"a=0D=0Ab", "text/plain", "8bit", u"a\r\nb"},
+        {"\xC3\xA9", "TEXT/PLAIN;CHARSET=UTF-8", nullptr, u"\u00E9"},
+        {"\xC3\xA9", "text/plain; charset=utf-8; format=flowed", "", u"\u00C3\u00A9"},
+        {nullptr, "text/plain", "", u""},
     };
-    const Case kCases[] = {
-        {"quoted-printable Latin-1", "caf=E9=0D=0A\\;", "text/plain; charset=ISO-8859-1",
-         "quoted-printable", u"caf\u00E9\r\n\\;"},
-        {"plain with encoded breaks", "a=0D=0Ab", "text/plain", "8bit", u"a\r\nb"},
-        {"UTF-8", "\xC3\xA9", "TEXT/PLAIN;CHARSET=UTF-8", nullptr, u"\u00E9"},
-        {"a semicolon after the charset hides it", "\xC3\xA9",
-         "text/plain; charset=utf-8; format=flowed", "", u"\u00C3\u00A9"},
-        {"no headers", "\xE9", nullptr, nullptr, u"\u00E9"},
-    };
-    for (const Case &c : kCases) {
-        SCOPED_TRACE(c.name);
+    for (const auto &[body, type, encoding, text] : kCases) {
+        SCOPED_TRACE(type);
         std::u16string out = u"old";
-        MessageBodyToText(c.body, c.type, c.encoding, out);
-        EXPECT_EQ(out, c.text);
+        MessageBodyToText(body, type, encoding, out);
+        EXPECT_EQ(out, text);
     }
-    std::u16string out = u"old";
-    MessageBodyToText(nullptr, "text/plain", "", out);
-    EXPECT_EQ(out, u"");
-}
-
-TEST(ValueText, GetParamValueTakesTheFirstWord)
-{
-    struct Case {
-        const char *parameter;
-        size_t limit;
-        const char *value;
-    };
-    const Case kCases[] = {
-        {"CHARSET=UTF-8", 260, "UTF-8"}, {"CHARSET", 260, ""},   {"CHARSET=a b", 260, "a"},
-        {"X=B=C", 260, "B=C"},           {"X=abcdef", 3, "abc"}, {"=", 260, ""},
-    };
-    for (const Case &c : kCases) {
-        SCOPED_TRACE(c.parameter);
-        EXPECT_EQ(GetParamValue(c.parameter, c.limit), c.value);
-    }
+    EXPECT_EQ(GetParamValue("CHARSET=a b", 260), "a");
+    EXPECT_EQ(GetParamValue("X=abcdef", 3), "abc");
+    EXPECT_EQ(GetParamValue("CHARSET", 260), "");
 }
 
 TEST(ValueText, DatesGoThroughComponentZero)
 {
-    TempDevice device;
+    testing::TempDevice device;
+    Property empty, bday("", "19990101"), impossible("", "20030230");
     EXPECT_EQ(GetDate(nullptr), NoDate);
-    Property empty;
-    EXPECT_EQ(GetDate(empty.get()), NoDate);
-    Property bday("", "19990101");
-    EXPECT_EQ(GetDate(bday.get()), 36161.0);
-    Property impossible("", "20030230");
-    EXPECT_EQ(GetDate(impossible.get()), NoDate);
-
-    Property out;
-    PutDate(36161.5, out.get(), true, true);
-    EXPECT_EQ(out.values(), Texts{"19990101T120000"});
-    PutDate(36162.5, out.get(), false, true);
-    EXPECT_EQ(out.values(), Texts{"19990102"});
+    EXPECT_EQ(GetDate(empty.node), NoDate);
+    EXPECT_EQ(GetDate(bday.node), 36161.0);
+    EXPECT_EQ(GetDate(impossible.node), NoDate);
+    PutDate(36161.5, empty.node, true, true);
+    EXPECT_EQ(texts(empty->Values), Texts{"19990101T120000"});
 }
 
 }  // namespace

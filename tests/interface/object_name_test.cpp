@@ -12,96 +12,68 @@
 namespace kova::api {
 namespace {
 
-using testing::TempDevice;
+void add(PropertyNode **list, std::initializer_list<const char *> components)
+{
+    PropertyNode *node = model::AppendProperty(list);
+    unsigned i = 0;
+    for (const char *c : components) model::SetValue(node, model::copy_text(c), i++);
+}
 
-// A zeroed record released with its type at the end.
-class Record {
-public:
-    explicit Record(uint32_t type) : type_(type) { std::memset(&record_, 0, sizeof record_); }
-    ~Record() { model::ReleaseRecord(type_, &record_); }
-    Record(const Record &) = delete;
-    Record &operator=(const Record &) = delete;
+// The name as cut into a buffer of size units, and "|" with the returned length.
+std::u16string name(uint32_t type, const ObjectRecord &record, uint32_t size = 2000)
+{
+    std::u16string buffer(size, u'#');
+    uint32_t length = object_name(type, &record, buffer.data(), size);
+    EXPECT_EQ(object_name(type, &record, nullptr, 0), length);  // measuring alone
+    std::string digits = "|" + std::to_string(length);
+    return buffer.substr(0, buffer.find(u'\0')) + std::u16string(digits.begin(), digits.end());
+}
 
-    ObjectRecord &get() { return record_; }
-    // Appends an occurrence with the given components.
-    void add(PropertyNode **list, std::initializer_list<const char *> components)
-    {
-        PropertyNode *node = model::AppendProperty(list);
-        unsigned i = 0;
-        for (const char *c : components) {
-            if (*c) model::SetValue(node, model::copy_text(c), i);
-            ++i;
-        }
-    }
-    std::u16string name(size_t size = 64)
-    {
-        std::u16string buffer(size, u'#');
-        uint32_t length = object_name(type_, &record_, buffer.data(), static_cast<uint32_t>(size));
-        EXPECT_EQ(object_name(type_, &record_, nullptr, 0), length);  // measuring alone
-        std::string digits = std::to_string(length);
-        return buffer.substr(0, buffer.find(u'\0')) + u"|" +
-               std::u16string(digits.begin(), digits.end());
-    }
-
-private:
-    uint32_t type_;
-    ObjectRecord record_;
-};
-
-// Names are shown as "text|returned length".
 TEST(ObjectName, ContactsUseFnOrTheNameParts)
 {
-    TempDevice device;
-    Record parts(KOVA_TYPE_CONTACT);
-    parts.add(&parts.get().Contact.N, {"Doe", "John", "", "Dr."});
-    EXPECT_EQ(parts.name(), u"Dr. John Doe|12");
-    EXPECT_EQ(parts.name(5), u"Dr. |12");
-    EXPECT_EQ(parts.name(1), u"|12");
-    EXPECT_EQ(parts.name(12), u"Dr. John Do|12");
-    EXPECT_EQ(parts.name(13), u"Dr. John Doe|12");
-
-    Record all(KOVA_TYPE_CONTACT);
-    all.add(&all.get().Contact.N, {"Lind", "Maja", "Eva", "Prof.", "Jr."});
-    all.add(&all.get().Contact.N, {"Other"});
-    EXPECT_EQ(all.name(), u"Prof. Maja Eva Lind Jr.|23");
-    all.add(&all.get().Contact.FN, {"Maja Lind \\; Co"});
-    EXPECT_EQ(all.name(), u"Maja Lind ; Co|14");
-
-    Record none(KOVA_TYPE_CONTACT);
-    EXPECT_EQ(none.name(), u"|0");
+    testing::TempDevice device;
+    ObjectRecord r;
+    std::memset(&r, 0, sizeof r);
+    EXPECT_EQ(name(KOVA_TYPE_CONTACT, r), u"|0");
+    add(&r.Contact.N, {"Doe", "John", "", "Dr."});
+    add(&r.Contact.N, {"Other"});
+    const std::pair<uint32_t, std::u16string> kCuts[] = {
+        {1, u"|12"}, {5, u"Dr. |12"}, {12, u"Dr. John Do|12"}, {13, u"Dr. John Doe|12"}};
+    for (const auto &[size, cut] : kCuts) EXPECT_EQ(name(KOVA_TYPE_CONTACT, r, size), cut) << size;
+    add(&r.Contact.FN, {"Lind \\; Co"});
+    EXPECT_EQ(name(KOVA_TYPE_CONTACT, r), u"Lind ; Co|9");
+    model::ReleaseRecord(KOVA_TYPE_CONTACT, &r);
 }
 
 TEST(ObjectName, CalendarItemsNotesAndMessages)
 {
-    TempDevice device;
-    Record meeting(KOVA_TYPE_CALENDAR);
-    meeting.get().Calendar.Kind = KOVA_KIND_APPOINTMENT;
-    meeting.add(&meeting.get().Calendar.Summary, {"Review"});
-    meeting.add(&meeting.get().Calendar.Appointment.Location, {"Room 4"});
-    EXPECT_EQ(meeting.name(), u"Review (Room 4)|15");
+    testing::TempDevice device;
+    ObjectRecord r;
+    std::memset(&r, 0, sizeof r);
+    r.Calendar.Kind = KOVA_KIND_APPOINTMENT;
+    add(&r.Calendar.Summary, {"Review"});
+    add(&r.Calendar.Appointment.Location, {"Room 4"});
+    EXPECT_EQ(name(KOVA_TYPE_CALENDAR, r), u"Review (Room 4)|15");
+    r.Calendar.Kind = KOVA_KIND_TASK;  // the slot is a task's alarm now
+    EXPECT_EQ(name(KOVA_TYPE_CALENDAR, r), u"Review|6");
+    r.Calendar.Kind = KOVA_KIND_APPOINTMENT;
+    model::ReleaseRecord(KOVA_TYPE_CALENDAR, &r);
 
-    Record task(KOVA_TYPE_CALENDAR);  // a task's alarm sits where a location would
-    task.get().Calendar.Kind = KOVA_KIND_TASK;
-    task.add(&task.get().Calendar.Summary, {"Call"});
-    task.add(&task.get().Calendar.Task.DAlarm, {"20030516T120000Z"});
-    EXPECT_EQ(task.name(), u"Call|4");
+    std::memset(&r, 0, sizeof r);
+    add(&r.Note.Summary, {"Caf=E9"});
+    r.Note.Summary->Flags = KOVA_FLAG_QUOTED_PRINTABLE;
+    EXPECT_EQ(name(KOVA_TYPE_NOTE, r), u"Caf\u00E9|4");
+    model::ReleaseRecord(KOVA_TYPE_NOTE, &r);
 
-    Record note(KOVA_TYPE_NOTE);
-    note.add(&note.get().Note.Summary, {"Caf=C3=A9"});
-    note.get().Note.Summary->Flags = KOVA_FLAG_QUOTED_PRINTABLE;
-    EXPECT_EQ(note.name(), u"Caf\u00C3\u00A9|5");  // the input code page is 1252
-
-    Record sent(KOVA_TYPE_MESSAGE_SENT);
-    std::strcpy(sent.get().Message.From, "Maja");
-    std::strcpy(sent.get().Message.Subject, "Caf\xE9");
-    EXPECT_EQ(sent.name(), u"Maja - Caf\u00E9|11");
-    std::memset(sent.get().Message.From, 'x', sizeof sent.get().Message.From);  // unterminated
-    EXPECT_EQ(sent.name(2000).size(), 1024u + 3 + 4 + 5);
-    sent.get().Message.From[0] = '\0';
-    EXPECT_EQ(sent.name(), u"Caf\u00E9|4");
-
-    Record other(6);
-    EXPECT_EQ(other.name(), u"|0");
+    std::memset(&r, 0, sizeof r);
+    std::strcpy(r.Message.From, "Maja");
+    std::strcpy(r.Message.Subject, "Caf\xE9");
+    EXPECT_EQ(name(KOVA_TYPE_MESSAGE_SENT, r), u"Maja - Caf\u00E9|11");
+    std::memset(r.Message.From, 'x', sizeof r.Message.From);  // unterminated
+    EXPECT_EQ(name(KOVA_TYPE_MESSAGE, r), std::u16string(1024, u'x') + u" - Caf\u00E9|1031");
+    r.Message.From[0] = '\0';
+    EXPECT_EQ(name(KOVA_TYPE_MESSAGE_OUTBOX, r), u"Caf\u00E9|4");
+    EXPECT_EQ(name(6, r), u"|0");
     EXPECT_EQ(object_name(KOVA_TYPE_NOTE, nullptr, nullptr, 0), 0u);
 }
 
