@@ -4,26 +4,9 @@
 #include <optional>
 
 #include "base/log.h"
+#include "base/utf16.h"
 
 namespace kova::convert {
-namespace {
-
-std::optional<double> utc_fields_to_local_date(const SystemTime &utc)
-{
-    std::optional<FileTime> time = system_time_to_file_time(utc);
-    if (time) time = utc_to_local(*time);
-    std::optional<SystemTime> local = time ? file_time_to_system_time(*time) : std::nullopt;
-    return local ? system_time_to_date(*local) : std::nullopt;
-}
-
-std::u16string widen_ascii(const char *text)
-{
-    std::u16string out;
-    while (*text) out += static_cast<char16_t>(static_cast<unsigned char>(*text++));
-    return out;
-}
-
-}  // namespace
 
 DateValue ParseIsoDate(const char *text)
 {
@@ -40,7 +23,7 @@ DateValue ParseIsoDate(const char *text)
     }
     std::optional<SystemTime> fields = make_system_time(year, month, day, hour, minute, second);
     std::optional<double> date;
-    if (fields) date = n == 8 ? utc_fields_to_local_date(*fields) : system_time_to_date(*fields);
+    if (fields) date = n == 8 ? utc_to_local_date(*fields) : system_time_to_date(*fields);
     if (!date) return {NoDate, false};
     result.date = *date;
     return result;
@@ -65,7 +48,7 @@ std::u16string FormatIsoDate(double date, bool with_time, bool local)
         std::snprintf(text, sizeof text,
                       local ? "%4d%02d%02dT%02d%02d%02d" : "%4d%02d%02dT%02d%02d%02dZ", t->year,
                       t->month, t->day, t->hour, t->minute, t->second);
-    return widen_ascii(text);
+    return base::utf8_to_utf16(text);  // digits, blanks, T and Z
 }
 
 }  // namespace kova::convert

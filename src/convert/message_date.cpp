@@ -72,20 +72,6 @@ std::optional<int> zone_minutes(std::string_view zone)
     return std::nullopt;
 }
 
-// The local date of calendar fields in a zone (minutes east of UTC) or, without one,
-// of fields already in local time.
-std::optional<double> local_date(const std::optional<SystemTime> &fields,
-                                 std::optional<int> zone)
-{
-    if (!fields) return std::nullopt;
-    if (!zone) return system_time_to_date(*fields);
-    std::optional<FileTime> time = system_time_to_file_time(*fields);
-    if (time) time = add_seconds(*time, -int64_t{*zone} * 60);
-    if (time) time = utc_to_local(*time);
-    std::optional<SystemTime> local = time ? file_time_to_system_time(*time) : std::nullopt;
-    return local ? system_time_to_date(*local) : std::nullopt;
-}
-
 // Fields: day name (a token without a comma is read as the day, and the next token is
 // the day all the same), day, month, year, hour ':' minute ':' second, zone. Nullopt
 // when the text is not in this form.
@@ -128,8 +114,13 @@ std::optional<DateValue> parse_rfc822(std::string_view text)
         if (!ok) return std::nullopt;
     }
     if (field < 7) return std::nullopt;
-    std::optional<double> date =
-        local_date(make_system_time(year, month, day, hour, minute, second), zone);
+    // With a zone (UTC included) the time moves to UTC and then to local time.
+    std::optional<SystemTime> fields = make_system_time(year, month, day, hour, minute, second);
+    std::optional<double> date;
+    if (fields && zone)
+        date = utc_to_local_date(*fields, -int64_t{*zone} * 60);
+    else if (fields)
+        date = system_time_to_date(*fields);
     return date ? DateValue{*date, true} : DateValue{NoDate, false};
 }
 

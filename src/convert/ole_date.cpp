@@ -165,6 +165,15 @@ std::optional<FileTime> local_to_utc(FileTime local)
     return add_seconds(local, -utc_offset_seconds());
 }
 
+std::optional<double> utc_to_local_date(const SystemTime &utc, int64_t seconds)
+{
+    std::optional<FileTime> time = system_time_to_file_time(utc);
+    if (time) time = add_seconds(*time, seconds);
+    if (time) time = utc_to_local(*time);
+    std::optional<SystemTime> local = time ? file_time_to_system_time(*time) : std::nullopt;
+    return local ? system_time_to_date(*local) : std::nullopt;
+}
+
 FileTime current_file_time()
 {
     if (fixed_now()) return *fixed_now();

@@ -59,6 +59,9 @@ std::optional<FileTime> add_seconds(FileTime time, int64_t seconds);
 std::optional<FileTime> utc_to_local(FileTime utc);
 std::optional<FileTime> local_to_utc(FileTime local);
 
+// UTC calendar fields, moved by a number of seconds first, as a local DATE.
+std::optional<double> utc_to_local_date(const SystemTime &utc, int64_t seconds = 0);
+
 // The current UTC time; tests fix it with set_fixed_now.
 FileTime current_file_time();
 void set_fixed_now(std::optional<FileTime> now);
