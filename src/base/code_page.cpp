@@ -1,0 +1,169 @@
+#include "base/code_page.h"
+
+#include <cerrno>
+
+#include "base/registry.h"
+
+namespace kova::base {
+namespace {
+
+constexpr const char *kLocaleKey =
+    "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage";
+
+// Code pages whose iconv name is not "CP" followed by the number. The Japanese and
+// Korean auto-detection pages and HZ have no iconv counterpart and stay invalid.
+struct IconvName {
+    uint32_t code_page;
+    const char *name;
+};
+constexpr IconvName kIconvNames[] = {
+    {65001, "UTF-8"},        {65000, "UTF-7"},       {20105, "ANSI_X3.4-1968"},
+    {20106, "DIN_66003"},    {20107, "SEN_850200_B"}, {20108, "NS_4551-1"},
+    {20866, "KOI8-R"},       {28591, "ISO-8859-1"},  {28592, "ISO-8859-2"},
+    {28593, "ISO-8859-3"},   {28594, "ISO-8859-4"},  {28595, "ISO-8859-5"},
+    {28596, "ISO-8859-6"},   {28597, "ISO-8859-7"},  {28598, "ISO-8859-8"},
+    {28599, "ISO-8859-9"},   {28605, "ISO-8859-15"}, {50220, "ISO-2022-JP"},
+    {50221, "ISO-2022-JP"},  {50222, "ISO-2022-JP"}, {50225, "ISO-2022-KR"},
+    {51932, "EUC-JP"},       {51949, "EUC-KR"},
+};
+
+constexpr const char *kUtf16 = "UTF-16LE";
+
+// Runs all of input through cd into out. Where cd rejects the input (an undefined
+// byte, an unrepresentable character, a sequence cut off at the end) skip() says how
+// many bytes to drop and fallback() writes the default character instead.
+template <class Skip, class Fallback>
+void run(iconv_t cd, std::string_view input, std::string &out, Skip skip, Fallback fallback)
+{
+    char *in = const_cast<char *>(input.data());
+    size_t in_left = input.size();
+    char chunk[1024];
+    while (in_left > 0) {
+        char *o = chunk;
+        size_t o_left = sizeof chunk;
+        size_t r = iconv(cd, &in, &in_left, &o, &o_left);
+        int error = errno;
+        out.append(chunk, static_cast<size_t>(o - chunk));
+        if (r != static_cast<size_t>(-1) || error == E2BIG) continue;
+        size_t n = error == EINVAL ? in_left : skip(in, in_left);
+        in += n;
+        in_left -= n;
+        fallback(out);
+    }
+    // A stateful encoding (ISO-2022-JP) returns to its initial shift state.
+    char *o = chunk;
+    size_t o_left = sizeof chunk;
+    iconv(cd, nullptr, nullptr, &o, &o_left);
+    out.append(chunk, static_cast<size_t>(o - chunk));
+}
+
+bool is_high_surrogate(unsigned unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool is_low_surrogate(unsigned unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+unsigned unit_at(const char *le)
+{
+    return static_cast<unsigned char>(le[0]) | (static_cast<unsigned char>(le[1]) << 8);
+}
+
+}  // namespace
+
+Iconv &Iconv::operator=(Iconv &&other) noexcept
+{
+    if (this != &other) {
+        close();
+        cd_ = other.cd_;
+        other.cd_ = none();
+    }
+    return *this;
+}
+
+void Iconv::close()
+{
+    if (cd_ != none()) iconv_close(cd_);
+    cd_ = none();
+}
+
+std::string iconv_name(uint32_t code_page)
+{
+    if (code_page == 0) return {};
+    for (const IconvName &n : kIconvNames)
+        if (n.code_page == code_page) return n.name;
+    return "CP" + std::to_string(code_page);
+}
+
+bool code_page_valid(uint32_t code_page)
+{
+    std::string name = iconv_name(code_page);
+    return !name.empty() && Iconv(kUtf16, name.c_str()).ok() && Iconv(name.c_str(), kUtf16).ok();
+}
+
+std::optional<std::u16string> bytes_to_utf16(uint32_t code_page, std::string_view bytes)
+{
+    std::string name = iconv_name(code_page);
+    if (name.empty()) return std::nullopt;
+    Iconv cd(kUtf16, name.c_str());
+    if (!cd.ok()) return std::nullopt;
+    std::string le;
+    run(
+        cd.get(), bytes, le, [](const char *, size_t) { return size_t{1}; },
+        [](std::string &out) { out.append("?\0", 2); });
+    std::u16string text;
+    text.reserve(le.size() / 2);
+    for (size_t i = 0; i + 1 < le.size(); i += 2) text += static_cast<char16_t>(unit_at(&le[i]));
+    return text;
+}
+
+std::optional<std::string> utf16_to_bytes(uint32_t code_page, std::u16string_view text)
+{
+    std::string name = iconv_name(code_page);
+    if (name.empty()) return std::nullopt;
+    Iconv cd(name.c_str(), kUtf16);
+    if (!cd.ok()) return std::nullopt;
+    std::string le;
+    le.reserve(text.size() * 2);
+    for (char16_t unit : text) {
+        le += static_cast<char>(unit & 0xFF);
+        le += static_cast<char>(unit >> 8);
+    }
+    std::string bytes;
+    // A character outside the code page is one unit, or a surrogate pair; a lone
+    // surrogate is one unit too.
+    auto skip = [](const char *in, size_t left) -> size_t {
+        if (left >= 4 && is_high_surrogate(unit_at(in)) && is_low_surrogate(unit_at(in + 2)))
+            return 4;
+        return left < 2 ? left : 2;
+    };
+    // The default character goes through the converter, so that a shifting encoding
+    // switches back to ASCII before it.
+    auto fallback = [&cd](std::string &out) {
+        char question[2] = {'?', '\0'};
+        char *in = question;
+        size_t in_left = sizeof question;
+        char encoded[16];
+        char *o = encoded;
+        size_t o_left = sizeof encoded;
+        if (iconv(cd.get(), &in, &in_left, &o, &o_left) == static_cast<size_t>(-1))
+            out += '?';
+        else
+            out.append(encoded, static_cast<size_t>(o - encoded));
+    };
+    run(cd.get(), le, bytes, skip, fallback);
+    return bytes;
+}
+
+uint32_t query_ansi_code_page()
+{
+    std::optional<RegistryValue> acp = registry_value(kLocaleKey, "ACP");
+    if (!acp) return kWesternCodePage;
+    if (acp->kind != RegistryValue::Kind::String) return 0;
+    // Read as the C runtime reads a number: leading blanks, then digits.
+    const std::u16string &text = acp->text;
+    size_t i = 0;
+    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) ++i;
+    uint32_t number = 0;
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9' && number < 100000000; ++i)
+        number = number * 10 + static_cast<uint32_t>(text[i] - u'0');
+    return number;
+}
+
+}  // namespace kova::base

@@ -1,0 +1,213 @@
+#include "convert/value_text.h"
+
+#include <vector>
+
+#include "base/code_page.h"
+#include "convert/charset.h"
+#include "convert/iso_date.h"
+#include "convert/quoted_printable.h"
+#include "convert/utf8_codec.h"
+#include "model/alloc.h"
+#include "model/record.h"
+#include "vobject/read/line_reader.h"
+
+namespace kova::convert {
+namespace {
+
+const TextNode *component(const PropertyNode *node, unsigned index)
+{
+    const TextNode *value = node ? node->Values : nullptr;
+    for (unsigned i = 0; value && i < index; ++i) value = value->Next;
+    return value;
+}
+
+char ascii_upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+// Where word (upper case) occurs in the upper-cased text, or null.
+const char *find_upper(const char *text, std::string_view word)
+{
+    for (; text && *text; ++text) {
+        size_t k = 0;
+        while (k < word.size() && text[k] && ascii_upper(text[k]) == word[k]) ++k;
+        if (k == word.size()) return text;
+    }
+    return nullptr;
+}
+
+// Quoted-printable when the value says so; otherwise only the encoded line breaks
+// that some senders leave in plain values.
+std::string undo_transfer_encoding(std::string_view text, bool quoted_printable)
+{
+    if (quoted_printable) {
+        std::vector<char> buffer(QpDecode(text, nullptr, 0) + 1);
+        return std::string(buffer.data(), QpDecode(text, buffer.data(), buffer.size()));
+    }
+    if (text.find("=0D=0A") != std::string_view::npos) return ReplaceAll(text, "=0D=0A", "\r\n");
+    return std::string(text);
+}
+
+uint32_t value_code_page(PropertyNode &node)
+{
+    if (node.CodePage != 0) return node.CodePage;
+    if (node.Flags & KOVA_FLAG_CHARSET) {
+        if (const TextNode *param = vobject::FindParam(node.Params, "CHARSET")) {
+            std::string name = GetParamValue(param->Text, kCharsetNameLimit);
+            if (uint32_t code_page = name.empty() ? 0 : CharsetToCodePage(name.c_str()))
+                return code_page;
+        }
+    }
+    return InputCodePage();
+}
+
+// A code page the platform lacks gets UTF-8 bytes all the same.
+std::string to_bytes(uint32_t code_page, std::u16string_view text)
+{
+    if (std::optional<std::string> bytes = base::utf16_to_bytes(code_page, text)) return *bytes;
+    std::vector<char> buffer(4 * text.size() + 1);
+    return std::string(buffer.data(), Utf8Encode(text.data(), static_cast<int>(text.size()),
+                                                 buffer.data(), buffer.size()));
+}
+
+}  // namespace
+
+std::u16string &ValueToText(PropertyNode *node, unsigned index, std::u16string &out)
+{
+    out.clear();
+    const TextNode *value = component(node, index);
+    if (!value || !value->Text) return out;
+    bool quoted_printable = (node->Flags & KOVA_FLAG_QUOTED_PRINTABLE) ||
+                            vobject::FindParam(node->Params, "QUOTED-PRINTABLE");
+    std::string bytes = undo_transfer_encoding(value->Text, quoted_printable);
+    uint32_t code_page = value_code_page(*node);
+    std::u16string text;
+    BytesToText(code_page, bytes, text);
+    // A backslash takes the next character as it is ("\n" stays the letter n).
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != u'\\')
+            out += text[i];
+        else if (i + 1 < text.size())
+            out += text[++i];
+    }
+    node->CodePage = code_page;
+    return out;
+}
+
+void TextToValue(std::u16string_view text, PropertyNode *node, uint32_t flags, unsigned index)
+{
+    if (text.empty() || !node) return;
+    std::u16string escaped;
+    for (char16_t c : text) {
+        if (c == u'\\' || c == u';') escaped += u'\\';
+        escaped += c;
+    }
+    uint32_t code_page = node->CodePage;
+    const char *charset = nullptr;
+    if (code_page == 0) {
+        if (IsAscii(escaped) && base::code_page_valid(base::kWesternCodePage)) {
+            code_page = base::kWesternCodePage;
+        } else {
+            code_page = OutputCodePage();
+            charset = OutputCharsetName();
+            if (code_page == 0 || !base::code_page_valid(code_page)) {
+                code_page = kUtf8CodePage;
+                charset = "UTF-8";
+            }
+        }
+    }
+    bool add_charset = charset && !(node->Flags & KOVA_FLAG_CHARSET) &&
+                       !vobject::FindParam(node->Params, "CHARSET");
+    std::string bytes = to_bytes(code_page, escaped);
+    bool add_encoding = false;
+    if (flags & kAllowQuotedPrintable) {
+        std::vector<char> encoded(QpEncode(bytes, nullptr, 0) + 1);
+        if (encoded.size() - 1 != bytes.size()) {  // something needed encoding
+            bytes.assign(encoded.data(), QpEncode(bytes, encoded.data(), encoded.size()));
+            add_encoding = !(node->Flags & KOVA_FLAG_QUOTED_PRINTABLE);
+        }
+    }
+    // Every text is allocated before the node changes, so that running out of memory
+    // leaves it as it was.
+    char *value = model::copy_text(bytes);
+    char *charset_param =
+        add_charset ? model::copy_text(std::string("CHARSET=") + charset) : nullptr;
+    char *encoding_param =
+        add_encoding ? model::copy_text("ENCODING=QUOTED-PRINTABLE") : nullptr;
+    if (!value || (add_charset && !charset_param) || (add_encoding && !encoding_param)) {
+        model::release(value);
+        model::release(charset_param);
+        model::release(encoding_param);
+        return;
+    }
+    if (add_charset) {
+        model::AddParam(node, charset_param);
+        node->Flags |= KOVA_FLAG_CHARSET;
+    }
+    if (add_encoding) {
+        model::AddParam(node, encoding_param);
+        node->Flags |= KOVA_FLAG_QUOTED_PRINTABLE;
+    }
+    model::SetValue(node, value, index);
+    if (code_page != base::kWesternCodePage) node->CodePage = code_page;
+}
+
+void MessageBodyToText(const char *body, const char *content_type,
+                       const char *transfer_encoding, std::u16string &out)
+{
+    out.clear();
+    if (!body) return;
+    std::string bytes =
+        undo_transfer_encoding(body, find_upper(transfer_encoding, "QUOTED-PRINTABLE"));
+    uint32_t code_page = 0;
+    if (const char *charset = find_upper(content_type, "CHARSET")) {
+        std::string name = GetParamValue(charset, kCharsetNameLimit);
+        code_page = CharsetToCodePage(name.c_str());
+    }
+    BytesToText(code_page != 0 ? code_page : InputCodePage(), bytes, out);
+}
+
+std::string ReplaceAll(std::string_view text, std::string_view pattern,
+                       std::string_view replacement)
+{
+    if (pattern.empty()) return std::string(text);
+    std::string out;
+    out.reserve(text.size());
+    size_t from = 0;
+    for (size_t at; (at = text.find(pattern, from)) != std::string_view::npos;
+         from = at + pattern.size()) {
+        out.append(text.substr(from, at - from));
+        out.append(replacement);
+    }
+    out.append(text.substr(from));
+    return out;
+}
+
+std::string GetParamValue(std::string_view parameter, size_t limit)
+{
+    size_t equals = parameter.find('=');
+    if (equals == std::string_view::npos) return {};
+    std::string_view value = parameter.substr(equals + 1);
+    value = value.substr(0, value.find_first_of(" \t"));
+    return std::string(value.substr(0, limit));
+}
+
+bool IsAscii(std::u16string_view text)
+{
+    for (char16_t c : text)
+        if (c > 127) return false;
+    return true;
+}
+
+void PutDate(double date, PropertyNode *node, bool with_time, bool local)
+{
+    std::u16string text = FormatIsoDate(date, with_time, local);
+    if (node && !text.empty()) model::SetValue(node, model::copy_text(narrow_system(text)), 0);
+}
+
+double GetDate(const PropertyNode *node)
+{
+    const TextNode *value = component(node, 0);
+    if (!value || !value->Text) return NoDate;
+    return ParseIsoDate(value->Text).date;
+}
+
+}  // namespace kova::convert
