@@ -91,6 +91,14 @@ inline std::string dump(const RecurrenceRule &rule)
     return end_date.empty() ? out : out + " end=" + end_date;
 }
 
+// A heap copy of value, as the parser would have allocated it.
+template <class T> T *make(const T &value)
+{
+    void *block = model::allocate(sizeof(T));
+    if (!block) std::abort();  // hand-built trees are never made while allocations fail
+    return new (block) T(value);
+}
+
 // Releases its tree at the end of a test, whatever the test left in it.
 struct OwnedRule {
     RecurrenceRule rule{};
@@ -101,12 +109,7 @@ struct OwnedRule {
     OwnedRule &operator=(const OwnedRule &) = delete;
 };
 
-template <class T> T *make()
-{
-    void *block = model::allocate(sizeof(T));
-    if (!block) std::abort();  // hand-built trees are never made while allocations fail
-    return new (block) T{};
-}
+template <class T> T *make() { return make(T{}); }
 
 inline TimeItem *at(int32_t hour, int32_t minute, bool marked = false, TimeItem *next = nullptr)
 {
