@@ -1,6 +1,5 @@
 // Test helpers for rule trees: a dump that shows every field, so two trees are equal when
-// their dumps are, and builders that allocate like the parser, so ERG_Release frees what
-// they made.
+// their dumps are, and make(), which allocates like the parser so ERG_Release frees it.
 //   D{i=1 n=5 [09:00 17:30$] M{i=30 n=2}}     interval, count, list, nested rule
 //   W{i=1 n=2 [MO(09:00 10:00) TU$ FR+SA]}    weekdays chained on an entry's weekday: +
 //   MP{i=1 n=2 [(1 -2/MO TU/09:00) (3/0/)]}   occurrences/weekdays/times; 0: empty slot
@@ -103,79 +102,8 @@ template <class T> T *make(const T &value)
 struct OwnedRule {
     RecurrenceRule rule{};
     OwnedRule() = default;
-    explicit OwnedRule(const RecurrenceRule &built) : rule(built) {}
-    ~OwnedRule() { ERG_Release(rule); }
     OwnedRule(const OwnedRule &) = delete;
-    OwnedRule &operator=(const OwnedRule &) = delete;
+    ~OwnedRule() { ERG_Release(rule); }
 };
-
-template <class T> T *make() { return make(T{}); }
-
-inline TimeItem *at(int32_t hour, int32_t minute, bool marked = false, TimeItem *next = nullptr)
-{
-    auto *item = make<TimeItem>();
-    *item = TimeItem{hour, minute, marked, next};
-    return item;
-}
-inline NumberItem *num(int32_t value, bool marked = false, NumberItem *next = nullptr)
-{
-    auto *item = make<NumberItem>();
-    *item = NumberItem{value, marked, next};
-    return item;
-}
-inline WeekdayItem *day(int32_t day, bool marked = false, WeekdayItem *next = nullptr)
-{
-    auto *item = make<WeekdayItem>();
-    *item = WeekdayItem{day, marked, next};
-    return item;
-}
-
-// Items held in place: an entry's weekday, a group's first occurrence and weekday slot.
-inline WeekdayItem held_day(int32_t day, bool marked = false, WeekdayItem *next = nullptr)
-{
-    return WeekdayItem{day, marked, next};
-}
-inline NumberItem held_num(int32_t value, bool marked = false, NumberItem *next = nullptr)
-{
-    return NumberItem{value, marked, next};
-}
-
-inline WeekdayEntry *entry(WeekdayItem weekday, TimeItem *times = nullptr,
-                           WeekdayEntry *next = nullptr)
-{
-    auto *e = make<WeekdayEntry>();
-    *e = WeekdayEntry{weekday, times, next};
-    return e;
-}
-
-inline OccurrenceGroup *group(NumberItem occurrence, WeekdayItem weekdays,
-                              TimeItem *times = nullptr, OccurrenceGroup *next = nullptr)
-{
-    auto *g = make<OccurrenceGroup>();
-    *g = OccurrenceGroup{occurrence, weekdays, times, next};
-    return g;
-}
-
-template <class Node> Node *rule_node(int32_t interval, int32_t duration)
-{
-    auto *node = make<Node>();
-    node->Interval = interval;
-    node->Duration = duration;
-    return node;
-}
-
-template <class Node> Node *nest(Node *node, uint32_t kind, void *nested)
-{
-    node->NestedKind = kind;
-    node->Nested = nested;
-    return node;
-}
-
-inline RecurrenceRule root(uint32_t kind, void *node, const char *end_date = "")
-{
-    RecurrenceRule rule{kind, node, {}};
-    std::snprintf(rule.EndDate, sizeof rule.EndDate, "%s", end_date);
-    return rule;
-}
 
 }  // namespace kova::recurrence::testing
