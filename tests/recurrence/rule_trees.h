@@ -1,204 +1,109 @@
-// Test helpers for rule trees: a dump that shows every field, and builders that
-// allocate like the parser, so ERG_Release frees what they made. Dump shapes:
-//   D{i=1 n=5 times=[09:00 17:30$] nested=M{i=1 n=2}}
-//   W{i=1 n=2 entries=[MO(09:00 10:00) TU$]}        MP{i=1 n=2 groups=[(1 -2/MO TU/09:00)]}
-//   MD{i=1 n=2 days=[1 -1$]}   YM{... months=[6]}   YD{... days=[100]}
-// Empty lists and a null nested rule are left out; a root adds " end=<date>".
+// Test helpers for rule trees: a dump that shows every field, so two trees are equal when
+// their dumps are, and make(), which allocates like the parser so ERG_Release frees it.
+//   D{i=1 n=5 [09:00 17:30$] M{i=30 n=2}}     interval, count, list, nested rule
+//   W{i=1 n=2 [MO(09:00 10:00) TU$ FR+SA]}    weekdays chained on an entry's weekday: +
+//   MP{i=1 n=2 [(1 -2/MO TU/09:00) (3/0/)]}   occurrences/weekdays/times; 0: empty slot
+//   MD{i=1 n=2 [1 -1$]}   YM{i=1 n=2 [6]}   YD{i=1 n=2 [100]}
+// Empty lists and a null nested rule are left out; a root adds " end=<date>", and shows
+// "none" for no kind and no node, "null" for a kind without a node.
 #pragma once
 
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
+#include <type_traits>
 
 #include "model/alloc.h"
 #include "recurrence/rule.h"
 
 namespace kova::recurrence::testing {
 
-inline std::string with_mark(std::string text, uint8_t marked)
-{
-    return marked ? text + "$" : text;
-}
+template <class T> std::string list(const T *item, const char *separator = " ");
 
-inline std::string item_text(const TimeItem &t)
+inline std::string mark(uint8_t marked) { return marked ? "$" : ""; }
+inline std::string text(const NumberItem &n) { return std::to_string(n.Value) + mark(n.Marked); }
+inline std::string text(const TimeItem &t)
 {
     char hhmm[32];
     std::snprintf(hhmm, sizeof hhmm, "%02d:%02d", t.Hour, t.Minute);
-    return with_mark(hhmm, t.Marked);
+    return hhmm + mark(t.Marked);
 }
-inline std::string item_text(const NumberItem &n)
-{
-    return with_mark(std::to_string(n.Value), n.Marked);
-}
-inline std::string item_text(const WeekdayItem &w)
+inline std::string text(const WeekdayItem &w)
 {
     static const char *const names[] = {"SU", "MO", "TU", "WE", "TH", "FR", "SA"};
-    std::string name = w.Day >= 1 && w.Day <= 7 ? names[w.Day - 1] : "day" + std::to_string(w.Day);
-    return with_mark(name, w.Marked);
+    return (w.Day >= 1 && w.Day <= 7 ? names[w.Day - 1] : std::to_string(w.Day)) + mark(w.Marked);
+}
+inline std::string text(const WeekdayEntry &e)
+{
+    return list(&e.Weekday, "+") + (e.Times ? "(" + list(e.Times) + ")" : "");
+}
+inline std::string text(const OccurrenceGroup &g)
+{
+    return "(" + list(&g.Occurrence) + "/" + list(&g.Weekdays) + "/" + list(g.Times) + ")";
 }
 
-template <class Item> std::string items(const Item *item, const char *separator = " ")
+template <class T> std::string list(const T *item, const char *separator)
 {
     std::string out;
-    for (; item; item = item->Next) out += (out.empty() ? "" : separator) + item_text(*item);
+    for (; item; item = item->Next) out += (out.empty() ? "" : separator) + text(*item);
     return out;
 }
 
-inline std::string field(const char *name, const std::string &list)
-{
-    return list.empty() ? "" : std::string(" ") + name + "=[" + list + "]";
-}
-
-inline std::string dump_node(uint32_t kind, const void *node);
-
 template <class Node> std::string head(const char *name, const Node &node)
 {
-    return std::string(name) + "{i=" + std::to_string(node.Interval) +
-           " n=" + std::to_string(node.Duration);
+    return name + ("{i=" + std::to_string(node.Interval)) + " n=" + std::to_string(node.Duration);
 }
 
-template <class Node> std::string tail(const Node &node, uint32_t kind)
+inline std::string dump(uint32_t kind, const void *node);
+
+// D and W nest only M and keep no kind for it.
+template <class Node, class Item> std::string dump(const char *name, const void *node, Item *Node::*items)
 {
-    return (node.Nested ? " nested=" + dump_node(kind, node.Nested) : "") + "}";
+    const Node &rule = *static_cast<const Node *>(node);
+    std::string out = head(name, rule) + (rule.*items ? " [" + list(rule.*items) + "]" : "");
+    uint32_t nested_kind = kMinutely;
+    if constexpr (!std::is_same_v<decltype(Node::Nested), MinutelyRule *>) nested_kind = rule.NestedKind;
+    return out + (rule.Nested ? " " + dump(nested_kind, rule.Nested) : "") + "}";
 }
 
-inline std::string dump_node(uint32_t kind, const void *node)
+inline std::string dump(uint32_t kind, const void *node)
 {
     if (!node) return "null";
     switch (kind) {
     case kMinutely: return head("M", *static_cast<const MinutelyRule *>(node)) + "}";
-    case kDaily: {
-        auto &rule = *static_cast<const DailyRule *>(node);
-        return head("D", rule) + field("times", items(rule.Times)) + tail(rule, kMinutely);
-    }
-    case kWeekly: {
-        auto &rule = *static_cast<const WeeklyRule *>(node);
-        std::string entries;
-        for (const WeekdayEntry *e = rule.Entries; e; e = e->Next) {
-            entries += (entries.empty() ? "" : " ") + items(&e->Weekday, "+");
-            if (e->Times) entries += "(" + items(e->Times) + ")";
-        }
-        return head("W", rule) + field("entries", entries) + tail(rule, kMinutely);
-    }
-    case kMonthlyByPos: {
-        auto &rule = *static_cast<const MonthlyByPosRule *>(node);
-        std::string groups;
-        for (const OccurrenceGroup *g = rule.Groups; g; g = g->Next) {
-            bool no_weekday = g->Weekdays.Day == 0 && !g->Weekdays.Next;
-            groups += (groups.empty() ? "(" : " (") + items(&g->Occurrence) + "/" +
-                      (no_weekday ? "" : items(&g->Weekdays)) + "/" + items(g->Times) + ")";
-        }
-        return head("MP", rule) + field("groups", groups) + tail(rule, rule.NestedKind);
-    }
-    case kMonthlyByDay: {
-        auto &rule = *static_cast<const MonthlyByDayRule *>(node);
-        return head("MD", rule) + field("days", items(rule.Days)) + tail(rule, rule.NestedKind);
-    }
-    case kYearlyByMonth: {
-        auto &rule = *static_cast<const YearlyByMonthRule *>(node);
-        return head("YM", rule) + field("months", items(rule.Months)) +
-               tail(rule, rule.NestedKind);
-    }
-    case kYearlyByDay: {
-        auto &rule = *static_cast<const YearlyByDayRule *>(node);
-        return head("YD", rule) + field("days", items(rule.Days)) + tail(rule, rule.NestedKind);
-    }
+    case kDaily: return dump("D", node, &DailyRule::Times);
+    case kWeekly: return dump("W", node, &WeeklyRule::Entries);
+    case kMonthlyByPos: return dump("MP", node, &MonthlyByPosRule::Groups);
+    case kMonthlyByDay: return dump("MD", node, &MonthlyByDayRule::Days);
+    case kYearlyByMonth: return dump("YM", node, &YearlyByMonthRule::Months);
+    case kYearlyByDay: return dump("YD", node, &YearlyByDayRule::Days);
     }
     return "kind" + std::to_string(kind);
 }
 
 inline std::string dump(const RecurrenceRule &rule)
 {
-    std::string out = rule.Kind || rule.Rule ? dump_node(rule.Kind, rule.Rule) : "none";
+    std::string out = rule.Kind || rule.Rule ? dump(rule.Kind, rule.Rule) : "none";
     std::string end_date(rule.EndDate, strnlen(rule.EndDate, kEndDateCapacity));
     return end_date.empty() ? out : out + " end=" + end_date;
+}
+
+// A heap copy of value, as the parser would have allocated it.
+template <class T> T *make(const T &value)
+{
+    void *block = model::allocate(sizeof(T));
+    if (!block) std::abort();  // hand-built trees are never made while allocations fail
+    return new (block) T(value);
 }
 
 // Releases its tree at the end of a test, whatever the test left in it.
 struct OwnedRule {
     RecurrenceRule rule{};
     OwnedRule() = default;
-    explicit OwnedRule(const RecurrenceRule &built) : rule(built) {}
-    ~OwnedRule() { ERG_Release(rule); }
     OwnedRule(const OwnedRule &) = delete;
-    OwnedRule &operator=(const OwnedRule &) = delete;
+    ~OwnedRule() { ERG_Release(rule); }
 };
-
-template <class T> T *make()
-{
-    void *block = model::allocate(sizeof(T));
-    if (!block) std::abort();  // hand-built trees are never made while allocations fail
-    return new (block) T{};
-}
-
-inline TimeItem *at(int32_t hour, int32_t minute, bool marked = false, TimeItem *next = nullptr)
-{
-    auto *item = make<TimeItem>();
-    *item = TimeItem{hour, minute, marked, next};
-    return item;
-}
-inline NumberItem *num(int32_t value, bool marked = false, NumberItem *next = nullptr)
-{
-    auto *item = make<NumberItem>();
-    *item = NumberItem{value, marked, next};
-    return item;
-}
-inline WeekdayItem *day(int32_t day, bool marked = false, WeekdayItem *next = nullptr)
-{
-    auto *item = make<WeekdayItem>();
-    *item = WeekdayItem{day, marked, next};
-    return item;
-}
-
-// Items held in place: an entry's weekday, a group's first occurrence and weekday slot.
-inline WeekdayItem held_day(int32_t day, bool marked = false, WeekdayItem *next = nullptr)
-{
-    return WeekdayItem{day, marked, next};
-}
-inline NumberItem held_num(int32_t value, bool marked = false, NumberItem *next = nullptr)
-{
-    return NumberItem{value, marked, next};
-}
-
-inline WeekdayEntry *entry(WeekdayItem weekday, TimeItem *times = nullptr,
-                           WeekdayEntry *next = nullptr)
-{
-    auto *e = make<WeekdayEntry>();
-    *e = WeekdayEntry{weekday, times, next};
-    return e;
-}
-
-inline OccurrenceGroup *group(NumberItem occurrence, WeekdayItem weekdays,
-                              TimeItem *times = nullptr, OccurrenceGroup *next = nullptr)
-{
-    auto *g = make<OccurrenceGroup>();
-    *g = OccurrenceGroup{occurrence, weekdays, times, next};
-    return g;
-}
-
-template <class Node> Node *rule_node(int32_t interval, int32_t duration)
-{
-    auto *node = make<Node>();
-    node->Interval = interval;
-    node->Duration = duration;
-    return node;
-}
-
-template <class Node> Node *nest(Node *node, uint32_t kind, void *nested)
-{
-    node->NestedKind = kind;
-    node->Nested = nested;
-    return node;
-}
-
-inline RecurrenceRule root(uint32_t kind, void *node, const char *end_date = "")
-{
-    RecurrenceRule rule{kind, node, {}};
-    std::snprintf(rule.EndDate, sizeof rule.EndDate, "%s", end_date);
-    return rule;
-}
 
 }  // namespace kova::recurrence::testing
