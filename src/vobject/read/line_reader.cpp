@@ -59,61 +59,74 @@ char *FileLine(FILE *stream)
 {
     std::vector<char> &buf = scratch();
     size_t length = 0;
+    // When the scratch buffer cannot grow, the rest of the line is still read, so that
+    // the next call starts at the next line.
+    size_t wanted = 0;
     auto append = [&](char c) {
-        if (length + 1 >= buf.size()) buf.resize(buf.size() * 2);
+        if (wanted) {
+            ++wanted;
+            return;
+        }
+        if (length + 1 >= buf.size()) {
+            try {
+                buf.resize(buf.size() * 2);
+            } catch (const std::bad_alloc &) {
+                wanted = length + 2;
+                return;
+            }
+        }
         buf[length++] = c;
     };
     enum class State { Text, LineEnd, Equals, Done } state = State::Text;
-    try {
-        while (state != State::Done) {
-            int c = base::get_char(stream);
-            switch (state) {
-            case State::Text:
-                if (c == base::kEndOfFile) {
-                    state = State::Done;
-                } else if (c == '\r') {
-                    base::get_char(stream);  // taken as the LF, whatever it is
-                    state = State::LineEnd;
-                } else if (c == '\n') {
-                    state = State::LineEnd;
-                } else if (c == '=') {
-                    state = State::Equals;
-                } else {
-                    append(static_cast<char>(c));
-                }
-                break;
-            case State::LineEnd:
-                if (c == base::kEndOfFile) {
-                    state = State::Done;
-                } else if (c == ' ' || c == '\t') {
-                    append(' ');
-                    state = State::Text;
-                } else {
-                    std::ungetc(c, stream);  // the next call starts at this line
-                    state = State::Done;
-                }
-                break;
-            case State::Equals:
-                if (c == base::kEndOfFile) {
-                    append('=');
-                    state = State::Done;
-                } else if (c == '\r') {
-                    base::get_char(stream);
-                    state = State::Text;
-                } else if (c == '\n') {
-                    state = State::Text;
-                } else {
-                    append('=');
-                    append(static_cast<char>(c));
-                    state = State::Text;
-                }
-                break;
-            case State::Done: break;
+    while (state != State::Done) {
+        int c = base::get_char(stream);
+        switch (state) {
+        case State::Text:
+            if (c == base::kEndOfFile) {
+                state = State::Done;
+            } else if (c == '\r') {
+                base::get_char(stream);  // taken as the LF, whatever it is
+                state = State::LineEnd;
+            } else if (c == '\n') {
+                state = State::LineEnd;
+            } else if (c == '=') {
+                state = State::Equals;
+            } else {
+                append(static_cast<char>(c));
             }
+            break;
+        case State::LineEnd:
+            if (c == base::kEndOfFile) {
+                state = State::Done;
+            } else if (c == ' ' || c == '\t') {
+                append(' ');
+                state = State::Text;
+            } else {
+                std::ungetc(c, stream);  // the next call starts at this line
+                state = State::Done;
+            }
+            break;
+        case State::Equals:
+            if (c == base::kEndOfFile) {
+                append('=');
+                state = State::Done;
+            } else if (c == '\r') {
+                base::get_char(stream);
+                state = State::Text;
+            } else if (c == '\n') {
+                state = State::Text;
+            } else {
+                append('=');
+                append(static_cast<char>(c));
+                state = State::Text;
+            }
+            break;
+        case State::Done: break;
         }
-    } catch (const std::bad_alloc &) {
+    }
+    if (wanted) {
         KOVA_LOG_ERROR("KOVA:  Memory allocation of %d bytes failed in 'FileLine'",
-                       static_cast<int>(buf.size() * 2));
+                       static_cast<int>(wanted));
         return nullptr;
     }
     char *line = static_cast<char *>(model::allocate(length + 1));
