@@ -267,6 +267,26 @@ LineBuffers::~LineBuffers()
 
 LogicalLine::~LogicalLine() { model::release(text_); }
 
+Status memory_error()
+{
+    KOVA_LOG_ERROR("KOVA:  Error - Memory allocation error");
+    return Status::OutOfMemory;
+}
+
+bool usable_body_line(const LogicalLine &line, const char *blank_warning, Status &status)
+{
+    if (line.null()) {
+        status = base::worse(status, Status::ParsedWithWarning);
+        return false;
+    }
+    if (line.empty()) {
+        KOVA_LOG_ERROR("%s", blank_warning);
+        status = base::worse(status, Status::ParsedWithWarning);
+        return false;
+    }
+    return true;
+}
+
 char *split_clean(char *line, LineBuffers &buffers, bool clean_params)
 {
     char *value = SplitPropertyLine(line, buffers.name, buffers.params);
@@ -290,10 +310,7 @@ Status ObjectLoop(FILE *stream, const ObjectLoopRules &rules, KOVA_ReaderCallbac
 {
     if (base::at_end(stream)) return Status::ParseError;
     LineBuffers buffers;
-    if (!buffers.ok()) {
-        KOVA_LOG_ERROR("KOVA:  Error - Memory allocation error");
-        return Status::OutOfMemory;
-    }
+    if (!buffers.ok()) return memory_error();
     Status status = Status::Parsed;
     bool object_seen = false;
     ObjectRecord &record = working_record();

@@ -77,6 +77,13 @@ private:
     char *text_;
 };
 
+// Logs "Memory allocation error" and returns 11, for a level without its buffers.
+base::Status memory_error();
+
+// Whether a body goes on with this line. A line that could not be allocated and an
+// empty line (logged with blank_warning) are skipped and make the status 18.
+bool usable_body_line(const LogicalLine &line, const char *blank_warning, base::Status &status);
+
 // Splits line into the buffers and removes the blanks from the name and, when
 // clean_params is set, from the parameter text. Returns the value.
 char *split_clean(char *line, LineBuffers &buffers, bool clean_params = true);

@@ -99,10 +99,8 @@ bool is_item_name(const char *name)
 
 bool is(const char *name, const char *expected) { return std::strcmp(name, expected) == 0; }
 
-void warn_blank_line()
-{
-    KOVA_LOG_ERROR("KOVA:  Warning - Parser encounted a blank line in vCalendar");
-}
+constexpr const char *kBlankLineWarning =
+    "KOVA:  Warning - Parser encounted a blank line in vCalendar";
 
 void warn_unknown(const char *name)
 {
@@ -113,10 +111,7 @@ void warn_unknown(const char *name)
 Status read_item(FILE *stream, CalendarRecord &c, uint8_t kind)
 {
     LineBuffers buffers;
-    if (!buffers.ok()) {
-        KOVA_LOG_ERROR("KOVA:  Error - Memory allocation error");
-        return Status::OutOfMemory;
-    }
+    if (!buffers.ok()) return memory_error();
     // Set before the first list goes in, so that the slots are the kind's and a release
     // after a failed item frees them; the END line confirms it.
     c.Kind = kind;
@@ -126,15 +121,7 @@ Status read_item(FILE *stream, CalendarRecord &c, uint8_t kind)
     unsigned seen = 0;
     while (!base::at_end(stream) && !done) {
         LogicalLine line(stream);
-        if (line.null()) {
-            status = base::worse(status, Status::ParsedWithWarning);
-            continue;
-        }
-        if (line.empty()) {
-            warn_blank_line();
-            status = base::worse(status, Status::ParsedWithWarning);
-            continue;
-        }
+        if (!usable_body_line(line, kBlankLineWarning, status)) continue;
         char *value = split_clean(line.get(), buffers);
         const char *name = buffers.name;
         if (is(name, "BEGIN")) {
@@ -184,10 +171,7 @@ Status read_calendar_body(FILE *stream, ObjectRecord &record, KOVA_ReaderCallbac
                           void *context)
 {
     LineBuffers buffers;
-    if (!buffers.ok()) {
-        KOVA_LOG_ERROR("KOVA:  Error - Memory allocation error");
-        return Status::OutOfMemory;
-    }
+    if (!buffers.ok()) return memory_error();
     CalendarRecord &c = record.Calendar;
     Status status = Status::Parsed;
     int depth = 1;
@@ -196,15 +180,7 @@ Status read_calendar_body(FILE *stream, ObjectRecord &record, KOVA_ReaderCallbac
     bool done = false;
     while (!base::at_end(stream) && !done) {
         LogicalLine line(stream);
-        if (line.null()) {
-            status = base::worse(status, Status::ParsedWithWarning);
-            continue;
-        }
-        if (line.empty()) {
-            warn_blank_line();
-            status = base::worse(status, Status::ParsedWithWarning);
-            continue;
-        }
+        if (!usable_body_line(line, kBlankLineWarning, status)) continue;
         char *value = split_clean(line.get(), buffers);
         // Blanks after the value's first non-blank go; leading ones stay, so that
         // "BEGIN:VEV ENT" opens an event and "BEGIN: VEVENT" does not.

@@ -57,10 +57,7 @@ uint32_t contact_type(const ObjectRecord &) { return KOVA_TYPE_CONTACT; }
 Status read_vcard_body(FILE *stream, ContactRecord &contact)
 {
     LineBuffers buffers;
-    if (!buffers.ok()) {
-        KOVA_LOG_ERROR("KOVA:  Error - Memory allocation error");
-        return Status::OutOfMemory;
-    }
+    if (!buffers.ok()) return memory_error();
     Status status = Status::Parsed;
     int depth = 1;
     bool version_seen = false;
@@ -68,15 +65,7 @@ Status read_vcard_body(FILE *stream, ContactRecord &contact)
     bool done = false;
     while (!base::at_end(stream) && !done) {
         LogicalLine line(stream);
-        if (line.null()) {
-            status = base::worse(status, Status::ParsedWithWarning);
-            continue;
-        }
-        if (line.empty()) {
-            KOVA_LOG_ERROR("KOVA:  Warning - Parser encounted a blank line in vCard");
-            status = base::worse(status, Status::ParsedWithWarning);
-            continue;
-        }
+        if (!usable_body_line(line, "KOVA:  Warning - Parser encounted a blank line in vCard", status)) continue;
         char *value = split_clean(line.get(), buffers);
         const char *name = buffers.name;
         if (std::strcmp(name, "BEGIN") == 0) {

@@ -82,12 +82,6 @@ size_t value_limit(MessageRecord &m, string_view name)
 
 void copy_into(Field f, const char *value) { CopyValue(f.text, value, f.capacity - 1); }
 
-Status out_of_memory()
-{
-    KOVA_LOG_ERROR("KOVA:  Error - Memory allocation error");
-    return Status::OutOfMemory;
-}
-
 // An originator or recipient vCard is read to its END and dropped. It goes into a
 // scratch record, so the message keeps the Luid, Version and folder it read before.
 void skip_vcard(FILE *stream)
@@ -129,7 +123,7 @@ Status read_multipart(FILE *stream, MessageRecord &m, const char *boundary)
     size_t boundary_length = std::strlen(boundary);
     OwnedText delimiter(static_cast<char *>(model::allocate(boundary_length + 3)));
     LineBuffers buffers;
-    if (!delimiter || !buffers.ok()) return out_of_memory();
+    if (!delimiter || !buffers.ok()) return memory_error();
     std::memcpy(delimiter.get(), "--", 2);
     std::memcpy(delimiter.get() + 2, boundary, boundary_length + 1);
 
@@ -192,7 +186,7 @@ Status read_body_content(FILE *stream, MessageRecord &m)
 {
     if (std::optional<string_view> boundary = find_boundary(m.MainPart.ContentType)) {
         OwnedText text(model::copy_text(*boundary));
-        if (!text) return out_of_memory();
+        if (!text) return memory_error();
         return read_multipart(stream, m, text.get());
     }
     Status status = ReadContent(stream, m.MainPart, kBodyEnd, nullptr);
@@ -204,7 +198,7 @@ Status read_body_content(FILE *stream, MessageRecord &m)
 Status read_body(FILE *stream, MessageRecord &m)
 {
     LineBuffers buffers;
-    if (!buffers.ok()) return out_of_memory();
+    if (!buffers.ok()) return memory_error();
     Status status = Status::Parsed;
     bool done = false;
     while (!base::at_end(stream) && !done) {
@@ -246,21 +240,13 @@ Status read_body(FILE *stream, MessageRecord &m)
 Status read_envelope(FILE *stream, MessageRecord &m)
 {
     LineBuffers buffers;
-    if (!buffers.ok()) return out_of_memory();
+    if (!buffers.ok()) return memory_error();
     Status status = Status::Parsed;
     int depth = 1;
     bool body_seen = false;
     while (!base::at_end(stream)) {
         LogicalLine line(stream);
-        if (line.null()) {
-            status = base::worse(status, Status::ParsedWithWarning);
-            continue;
-        }
-        if (line.empty()) {
-            KOVA_LOG_ERROR("KOVA:  Warning - Parser encounted a blank line in vEnv");
-            status = base::worse(status, Status::ParsedWithWarning);
-            continue;
-        }
+        if (!usable_body_line(line, "KOVA:  Warning - Parser encounted a blank line in vEnv", status)) continue;
         char *value = split_clean(line.get(), buffers, false);
         RemoveBlanks(value);
         const char *name = buffers.name;
@@ -294,22 +280,14 @@ Status read_envelope(FILE *stream, MessageRecord &m)
 Status read_message(FILE *stream, ObjectRecord &record)
 {
     LineBuffers buffers;
-    if (!buffers.ok()) return out_of_memory();
+    if (!buffers.ok()) return memory_error();
     MessageRecord &m = record.Message;
     Status status = Status::Parsed;
     bool envelope_seen = false;
     bool done = false;
     while (!base::at_end(stream) && !done) {
         LogicalLine line(stream);
-        if (line.null()) {
-            status = base::worse(status, Status::ParsedWithWarning);
-            continue;
-        }
-        if (line.empty()) {
-            KOVA_LOG_ERROR("KOVA:  Warning - Parser encounted a blank line in vMSG");
-            status = base::worse(status, Status::ParsedWithWarning);
-            continue;
-        }
+        if (!usable_body_line(line, "KOVA:  Warning - Parser encounted a blank line in vMSG", status)) continue;
         char *value = split_clean(line.get(), buffers, false);
         RemoveBlanks(value);  // blanks after the first non-blank go, leading ones stay
         const char *name = buffers.name;

@@ -36,10 +36,7 @@ const NoteList *find_note_list(const char *name)
 Status read_vnote_body(FILE *stream, ObjectRecord &record)
 {
     LineBuffers buffers;
-    if (!buffers.ok()) {
-        KOVA_LOG_ERROR("KOVA:  Error - Memory allocation error");
-        return Status::OutOfMemory;
-    }
+    if (!buffers.ok()) return memory_error();
     NoteRecord &note = record.Note;
     Status status = Status::Parsed;
     int depth = 1;
@@ -47,15 +44,7 @@ Status read_vnote_body(FILE *stream, ObjectRecord &record)
     bool done = false;
     while (!base::at_end(stream) && !done) {
         LogicalLine line(stream);
-        if (line.null()) {
-            status = base::worse(status, Status::ParsedWithWarning);
-            continue;
-        }
-        if (line.empty()) {
-            KOVA_LOG_ERROR("KOVA:  Warning - Parser encounted a blank line in vNote");
-            status = base::worse(status, Status::ParsedWithWarning);
-            continue;
-        }
+        if (!usable_body_line(line, "KOVA:  Warning - Parser encounted a blank line in vNote", status)) continue;
         char *value = split_clean(line.get(), buffers);
         const char *name = buffers.name;
         if (std::strcmp(name, "BEGIN") == 0) {
