@@ -1,10 +1,7 @@
 #include "vobject/read/vcard_reader.h"
 
-#include <cstring>
 
-#include "base/file.h"
-#include "base/log.h"
-#include "model/record.h"
+#include "vobject/read/flat_body.h"
 #include "vobject/read/line_reader.h"
 
 namespace kova::vobject {
@@ -13,13 +10,9 @@ using base::Status;
 
 namespace {
 
-struct ListProperty {
-    const char *name;
-    PropertyNode *ContactRecord::*list;
-    unsigned components;
-};
+using ContactList = FlatList<ContactRecord>;
 
-constexpr ListProperty kListProperties[] = {
+constexpr ContactList kContactLists[] = {
     {"N", &ContactRecord::N, 5},
     {"FN", &ContactRecord::FN, 1},
     {"NICKNAME", &ContactRecord::Nickname, 1},
@@ -38,12 +31,16 @@ constexpr ListProperty kListProperties[] = {
     {"X-ASSISTANT", &ContactRecord::Assistant, 1},
 };
 
-const ListProperty *find_list_property(const char *name)
-{
-    for (const ListProperty &p : kListProperties)
-        if (std::strcmp(p.name, name) == 0) return &p;
-    return nullptr;
-}
+constexpr FlatBodyRules<ContactRecord> kContactRules = {
+    2.1,
+    "KOVA:  Warning - Parser encounted a blank line in vCard",
+    "KOVA:  Error - vCard version '%s' is not supported",
+    "KOVA:  Error - vCard missing END tago or does not contain required VERSION or N "
+    "properties",
+    kContactLists,
+    sizeof kContactLists / sizeof *kContactLists,
+    &kContactLists[0],  // N
+};
 
 Status contact_body(FILE *stream, ObjectRecord &record)
 {
@@ -56,50 +53,7 @@ uint32_t contact_type(const ObjectRecord &) { return KOVA_TYPE_CONTACT; }
 
 Status read_vcard_body(FILE *stream, ContactRecord &contact)
 {
-    LineBuffers buffers;
-    if (!buffers.ok()) return memory_error();
-    Status status = Status::Parsed;
-    int depth = 1;
-    bool version_seen = false;
-    bool n_seen = false;
-    bool done = false;
-    while (!base::at_end(stream) && !done) {
-        LogicalLine line(stream);
-        if (!usable_body_line(line, "KOVA:  Warning - Parser encounted a blank line in vCard", status)) continue;
-        char *value = split_clean(line.get(), buffers);
-        const char *name = buffers.name;
-        if (std::strcmp(name, "BEGIN") == 0) {
-            ++depth;
-        } else if (std::strcmp(name, "END") == 0) {
-            if (depth == 1) done = true;
-            --depth;
-        } else if (std::strcmp(name, "VERSION") == 0) {
-            version_seen = true;
-            if (depth == 1) {
-                CopyValue(contact.Version, value, sizeof contact.Version - 1);
-                if (!VersionAccepted(contact.Version, 2.1)) {
-                    KOVA_LOG_ERROR("KOVA:  Error - vCard version '%s' is not supported",
-                                   contact.Version);
-                    status = Status::ParseError;
-                    done = true;
-                }
-            }
-        } else if (std::strcmp(name, "X-IRMC-LUID") == 0) {
-            if (depth == 1) CopyValue(contact.Luid, value, sizeof contact.Luid - 1);
-        } else if (const ListProperty *p = find_list_property(name)) {
-            if (p == &kListProperties[0]) n_seen = true;
-            if (depth == 1)
-                FillProperty(value, buffers.params, p->components,
-                             model::AppendProperty(&(contact.*(p->list))));
-        } else {
-            KOVA_LOG_TRACE("KOVA:  Warning - Parser encountered unknown property: '%s'", name);
-            status = base::worse(status, Status::ParsedWithWarning);
-        }
-    }
-    if (version_seen && n_seen && (!base::at_end(stream) || done)) return status;
-    KOVA_LOG_ERROR("KOVA:  Error - vCard missing END tago or does not contain required "
-                   "VERSION or N properties");
-    return Status::ParseError;
+    return read_flat_body(stream, contact, kContactRules);
 }
 
 Status read_vcards(FILE *stream, KOVA_ReaderCallback callback, void *context)
