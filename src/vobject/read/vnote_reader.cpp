@@ -1,6 +1,5 @@
 #include "vobject/read/vnote_reader.h"
 
-
 #include "vobject/read/flat_body.h"
 #include "vobject/read/line_reader.h"
 
