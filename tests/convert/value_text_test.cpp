@@ -148,6 +148,7 @@ TEST(ValueText, MessageBodiesFollowTheirHeaders)
         EXPECT_EQ(out, text);
     }
     EXPECT_EQ(GetParamValue("CHARSET=a b", 260), "a");
+    EXPECT_EQ(GetParamValue("CHARSET=a\tb", 260), "a\tb");  // only a blank ends it
     EXPECT_EQ(GetParamValue("X=abcdef", 3), "abc");
     EXPECT_EQ(GetParamValue("CHARSET", 260), "");
 }
