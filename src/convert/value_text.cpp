@@ -186,7 +186,7 @@ std::string GetParamValue(std::string_view parameter, size_t limit)
     size_t equals = parameter.find('=');
     if (equals == std::string_view::npos) return {};
     std::string_view value = parameter.substr(equals + 1);
-    value = value.substr(0, value.find_first_of(" \t"));
+    value = value.substr(0, value.find(' '));
     return std::string(value.substr(0, limit));
 }
 
