@@ -1,25 +1,52 @@
+// The line writer is tested through these objects: content lines, soft breaks and the
+// failure messages of every kind all show in what the four writers produce.
 #include "vobject/write/object_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <initializer_list>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "model/alloc.h"
+#include "model/record.h"
 #include "support/test_support.h"
-#include "vobject/write/property_builder.h"
 
 namespace kova::vobject {
 namespace {
 
-using testing::add;
-using testing::TempDevice;
+// One node per occurrence, built from the text of its line after the name: parameters,
+// ':', value components, each side split at ';', "~" for a null text.
+//   {&c.Tel, "WORK;~;VOICE:1"}   parameters WORK, (null), VOICE; one component
+// A null component only shows between two others: SetValue ignores a null text.
+struct Occurrence { PropertyNode **list; std::string_view text; uint32_t flags = 0; };
+void add(std::initializer_list<Occurrence> occurrences)
+{
+    for (const Occurrence &o : occurrences) {
+        PropertyNode *node = model::AppendProperty(o.list);
+        node->Flags = o.flags;
+        bool in_values = o.text.front() == ':';
+        std::string_view rest = o.text.substr(in_values ? 1 : 0);
+        for (unsigned index = 0;;) {
+            size_t end = rest.find_first_of(in_values ? ";" : ";:");
+            std::string_view piece = rest.substr(0, end);
+            char *copy = piece == "~" ? nullptr : model::copy_text(piece);
+            in_values ? model::SetValue(node, copy, index++) : model::AddParam(node, copy);
+            if (end == std::string_view::npos) break;
+            in_values = in_values || rest[end] == ':';
+            rest.remove_prefix(end + 1);
+        }
+    }
+}
+
 using Fill = void (*)(ObjectRecord &);
 
 // Luid and Version sit at the same place in every variant.
-ObjectRecord record_of(Fill fill, const char *version = "", const char *luid = "")
+ObjectRecord record_of(Fill fill, const char *version, const char *luid)
 {
     ObjectRecord record;
     std::memset(&record, 0, sizeof record);
@@ -85,55 +112,66 @@ void message(ObjectRecord &r)
     m.MainPart.Next->Text = model::copy_text("second part");
 }
 
-struct KindCase { const char *name; uint32_t type; Fill fill; const char *version, *luid, *file; };
+// kind: the object kind as the log names it.
+struct KindCase { const char *name, *kind; uint32_t type; Fill fill;
+                  const char *version, *luid, *file; };
 const KindCase kKindCases[] = {
-    {"empty contact", 0, nullptr, "2.1", "", "BEGIN:VCARD\nVERSION:2.1\nN:\nEND:VCARD\n"},
-    {"calendar without an item", 1, nullptr, "", "", "BEGIN:VCALENDAR\nVERSION:\nEND:VCALENDAR\n"},
-    {"contact", 0, contact, "2.1", "2a", "BEGIN:VCARD\nVERSION:2.1\nN:Lind;Maja;;Dr.;\n"
+    {"empty contact", "vCard", 0, nullptr, "2.1", "", "BEGIN:VCARD\nVERSION:2.1\nN:\nEND:VCARD\n"},
+    {"no item", "vCalendar", 1, nullptr, "", "", "BEGIN:VCALENDAR\nVERSION:\nEND:VCALENDAR\n"},
+    {"contact", "vCard", 0, contact, "2.1", "2a", "BEGIN:VCARD\nVERSION:2.1\nN:Lind;Maja;;Dr.;\n"
      "FN:fn\nNICKNAME:nick\nBDAY:19800229\nADR;HOME:;;St\nORG:Acme;Sales\nTITLE:title\nROLE:role\n"
      "TEL;WORK;VOICE:1\nTEL;CELL:2\nURL:url\nEMAIL:m@a\nNOTE:note\nX-SPOUSE:spouse\n"
      "X-ANNIVERSARY:20010101\nX-CHILDREN:kids\nX-ASSISTANT:assistant\nX-IRMC-LUID:2a\nEND:VCARD\n"},
-    {"appointment", 1, [](ObjectRecord &r) { calendar(r.Calendar, 1); }, "1.0", "7",
+    {"appointment", "vCalendar", 1, [](ObjectRecord &r) { calendar(r.Calendar, 1); }, "1.0", "7",
      "BEGIN:VCALENDAR\nVERSION:1.0\nBEGIN:VEVENT\nSUMMARY;CHARSET=UTF-8:sum\nDESCRIPTION:desc\n"
      "DTSTART:1\nDTEND:\nCLASS:PRIVATE\nPRIORITY:9\nLOCATION:loc\nDALARM:0\nRRULE:D1 #2\n"
      "EXDATE:5\nATTENDEE:a@x\nX-IRMC-LUID:7\nX-BLUETOOTH-ALLDAYEVENT:TRUE\nEND:VEVENT\n"
      "END:VCALENDAR\n"},
-    {"task", 1, [](ObjectRecord &r) { calendar(r.Calendar, 2); }, "1.0", "7",
+    {"task", "vCalendar", 1, [](ObjectRecord &r) { calendar(r.Calendar, 2); }, "1.0", "7",
      "BEGIN:VCALENDAR\nVERSION:1.0\nBEGIN:VTODO\nCATEGORIES:\nCLASS:PRIVATE\nCOMPLETED:\n"
      "DESCRIPTION:desc\nDUE:\nPRIORITY:9\nSTATUS:\nSUMMARY;CHARSET=UTF-8:sum\nDALARM:0\n"
      "RRULE:D1 #2\nEXDATE:5\nATTENDEE:a@x\nX-IRMC-LUID:7\nEND:VTODO\nEND:VCALENDAR\n"},
-    {"empty note", 2, nullptr, "", "", "BEGIN:VNOTE\nVERSION:\nBODY:\nEND:VNOTE\n"},
-    {"note", 2, note, "1.1", "memo", "BEGIN:VNOTE\nVERSION:1.1\nDCREATED:1\n"
+    {"empty note", "vNote", 2, nullptr, "", "", "BEGIN:VNOTE\nVERSION:\nBODY:\nEND:VNOTE\n"},
+    {"note", "vNote", 2, note, "1.1", "memo", "BEGIN:VNOTE\nVERSION:1.1\nDCREATED:1\n"
      "LAST-MODIFIED:2\nSUMMARY;ENCODING=QUOTED-PRINTABLE:Shop=0D=0Alist\n"
      "BODY;ENCODING=QUOTED-PRINTABLE:a=0D=0A=\n=0D=0A=\nb=0D=0A\nCATEGORIES:cat\nCLASS:PUB\n"
      "X-IRMC-LUID:memo\nEND:VNOTE\n"},
-    {"message", 5, message, "1.1", "12", "BEGIN:VMSG\nVERSION:1.1\n"
+    {"message", "vMessage", 5, message, "1.1", "12", "BEGIN:VMSG\nVERSION:1.1\n"
      "X-IRMC-STATUS:UNREAD\nX-IRMC-TYPE:\nX-IRMC-LUID:12\nX-BT-FOLDER:OUTBOX\nBEGIN:VENV\n"
      "BEGIN:VBODY\nReturn-Path:r\nFrom:\nTo:b\nReply-To:d\nSubject:Hi\nContent-Type:text/plain\n"
      "Content-Transfer-Encoding:8bit\n\nline 1\nline 2\nEND:VBODY\nEND:VENV\nEND:VMSG\n"},
 };
 
-// Each record is written once as it is and then once for each of its allocations,
-// failed in turn: no leak, still 0, and the line that needed it missing or left
-// unbroken. Every write replaces the file, so this shows overwriting too.
-TEST(ObjectWriter, WritesEachKindInItsFixedOrderAndSurvivesFailedAllocations)
+// Each record is written once as it is, once to a full device and then with its first,
+// second, ... allocation failed until the write needs fewer: always 0, no leak, and only
+// the kind's own messages logged (a list line that cannot be built is dropped silently).
+// Every write replaces the file.
+TEST(ObjectWriter, WritesEachKindInItsFixedOrderAndLogsItsFailures)
 {
-    TempDevice device;
-    unsigned long allocations = 0;
-    auto written = [&](const KindCase &c, unsigned long fail_at) {
+    testing::TempDevice device;
+    testing::LogReceiver log(device);
+    std::u16string out = device.wide_path("out");
+    auto written = [&](const KindCase &c, const char16_t *path, unsigned long fail_at) {
         ObjectRecord record = record_of(c.fill, c.version, c.luid);
-        unsigned long before = model::allocation_count();
         model::fail_allocation_after(fail_at);
-        EXPECT_EQ(KOVA_WriteObject(c.type, &record, device.wide_path("out").c_str(), 1), 0u);
+        EXPECT_EQ(KOVA_WriteObject(c.type, &record, path, 1), 0u);
         model::fail_allocation_after(0);
-        allocations = model::allocation_count() - before;
         return testing::read_file(device.path("out"));
     };
     for (const KindCase &c : kKindCases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(written(c, 0), c.file);
-        for (unsigned long n = 1, all = allocations; n <= all; ++n)
-            EXPECT_NE(written(c, n), c.file) << "allocation " << n;
+        const std::string whole = written(c, out.c_str(), 0), kind = c.kind;
+        EXPECT_EQ(whole, c.file);
+        written(c, u"/dev/full", 0);
+        EXPECT_TRUE(log.saw("KOVA:  Unable to put " + kind + " string to file"));
+        size_t seen = log.texts().size();
+        unsigned long n = 1;
+        while (written(c, out.c_str(), n) != whole) ++n;
+        std::vector<std::string> texts = log.texts();
+        std::set<std::string> logged(texts.begin() + seen, texts.end());
+        logged.erase("KOVA:  KOVA_DeallocVMessage - Deallocating vMsg resources");  // a trace
+        EXPECT_EQ(logged, std::set<std::string>{"KOVA:  Insufficient memory to generate " + kind +
+                                                " string"});
     }
 }
 
