@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "base/file.h"
 #include "base/log.h"
@@ -336,24 +338,32 @@ uint32_t message_type(const ObjectRecord &record)
 
 char *ContentLine(FILE *stream)
 {
-    // Measure up to the LF, allocate exactly, then read the bytes again in one go.
-    long start = base::tell(stream);
+    // Collected once into a buffer kept between lines, then copied into an exact block.
+    static std::vector<char> scratch;
     size_t length = 0;
+    bool fits = true;
     int c;
-    while ((c = base::get_char(stream)) != base::kEndOfFile && c != '\n') ++length;
-    // The LF's byte holds the terminator; at the end of the stream one more is needed.
+    while ((c = base::get_char(stream)) != base::kEndOfFile && c != '\n') {
+        if (fits && length == scratch.size()) {
+            try {
+                scratch.resize(scratch.empty() ? 4096 : scratch.size() * 2);
+            } catch (const std::bad_alloc &) {
+                fits = false;
+            }
+        }
+        if (fits) scratch[length] = static_cast<char>(c);
+        ++length;
+    }
     size_t size = length + 1;
-    char *line = static_cast<char *>(model::allocate(size));
+    char *line = fits ? static_cast<char *>(model::allocate(size)) : nullptr;
     if (!line) {
         KOVA_LOG_ERROR("KOVA:  Memory allocation of %d bytes failed in 'ContentLine'",
                        static_cast<int>(size));
         return nullptr;  // the stream stays after the line: it is skipped
     }
-    base::seek_to(stream, start);
-    size_t got = std::fread(line, 1, length, stream);
-    line[got] = '\0';
-    base::get_char(stream);  // the LF, or the end of the stream once more
-    if (char *cr = static_cast<char *>(std::memchr(line, '\r', got))) *cr = '\0';
+    if (length) std::memcpy(line, scratch.data(), length);
+    line[length] = '\0';
+    if (char *cr = static_cast<char *>(std::memchr(line, '\r', length))) *cr = '\0';
     return line;
 }
 
