@@ -105,8 +105,8 @@ inline std::string join(const TextNode *list, const char *separator)
     return out;
 }
 
-// " NAME=a,b(P1;P2)[flags]|c" for each list that has nodes: each node's components, its
-// parameter texts unless it has only the empty one, its flags when set.
+// " NAME=a,b(P1;P2)|c" for each list that has nodes: each node's components and its
+// parameter texts unless it has only the empty one.
 using Lists = std::vector<std::pair<const char *, const PropertyNode *>>;
 inline std::string nodes(const Lists &lists)
 {
@@ -115,8 +115,7 @@ inline std::string nodes(const Lists &lists)
         for (const PropertyNode *p = list; p; p = p->Next) {
             std::string params = join(p->Params, ";");
             out += (p == list ? std::string(" ") + name + "=" : "|") + join(p->Values, ",") +
-                   (params.empty() ? "" : "(" + params + ")") +
-                   (p->Flags ? "[" + std::to_string(p->Flags) + "]" : "");
+                   (params.empty() ? "" : "(" + params + ")");
         }
     }
     return out;
