@@ -90,13 +90,5 @@ TEST(VcalendarReader, ReadsItemsWithTheirStatusAndLog)
     testing::check_reads(kCases, item_line);
 }
 
-TEST(VcalendarReader, SurvivesEachAllocationFailing)
-{
-    testing::walk_allocation_failures(block("VERSION:1.0\r\nX-IRMC-LUID:1\r\n" + kEvent + kTask +
-                                            "RRULE:D1\r\nEND:VTODO\r\n") +
-                                          block("VERSION:1.0\r\n" + kEvent),
-                                      item_line);
-}
-
 }  // namespace
 }  // namespace kova::vobject

@@ -32,7 +32,6 @@ const std::string kOpen = "BEGIN:VENV\r\nBEGIN:VBODY\r\n";
 const std::string kClose = "END:VBODY\r\nEND:VENV\r\nEND:VMSG\r\n";
 const std::string kBody = "Subject:Hi\r\n\r\ntext\r\n";
 const std::string kLong(2000, 'x');
-const std::string kMultipart = "Content-Type:multipart/mixed; boundary=b1; x=1\r\n\r\n";
 
 // VERSION:1.1, the given message-level lines, one envelope with the given body lines.
 std::string message(const std::string &top, const std::string &body)
@@ -120,13 +119,6 @@ TEST(VmessageReader, ContentThatCannotGrowIsDropped)
     EXPECT_STREQ(part.Text, "a\nb");
     EXPECT_EQ(part.TextCapacity, 20480u);
     model::release(part.Text);
-}
-
-TEST(VmessageReader, SurvivesEachAllocationFailing)
-{
-    const std::string originator = "BEGIN:VCARD\r\nVERSION:2.1\r\nN:A;B\r\nEND:VCARD\r\n";
-    const std::string parts = "--b1\r\n\r\none\r\n--b1\r\n\r\ntwo\r\n--b1--\r\n";
-    testing::walk_allocation_failures(message(originator, kMultipart + parts), message_line);
 }
 
 }  // namespace

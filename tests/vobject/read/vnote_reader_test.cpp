@@ -46,12 +46,5 @@ TEST(VnoteReader, ReadsNotesWithTheirStatusAndLog)
     testing::check_reads(kCases, note_line);
 }
 
-TEST(VnoteReader, SurvivesEachAllocationFailing)
-{
-    testing::walk_allocation_failures(
-        note("VERSION:1.1\r\nBODY;CHARSET=UTF-8:a;b\r\nSUMMARY:s\r\n") + note("VERSION:1.1\r\n"),
-        note_line);
-}
-
 }  // namespace
 }  // namespace kova::vobject
