@@ -7,9 +7,6 @@
 namespace kova::vobject {
 namespace {
 
-using testing::ReadCase;
-using testing::repeat;
-
 // " version=.. luid=.. N=Doe,John TEL=123(HOME)": the head, then every list in record order.
 std::string contact_line(const ObjectRecord &record)
 {
@@ -24,12 +21,11 @@ std::string contact_line(const ObjectRecord &record)
 
 constexpr const char *kMissing =
     "KOVA:  Error - vCard missing END tago or does not contain required VERSION or N properties";
-constexpr const char *kBlank = "KOVA:  Warning - Parser encounted a blank line in vCard";
 const std::string kJohn = "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe;John\r\nEND:VCARD\r\n";
 const char *const kJohnRead = "0/17 version=2.1 N=Doe,John";
 const std::string kDoe = "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe\r\n";  // still open
 
-const ReadCase kCases[] = {
+const testing::ReadCase kCases[] = {
     {"every list with its components; LUID cut at 511",
      "BEGIN:VCARD\r\nVERSION:2.1\r\nX-IRMC-LUID:" + std::string(600, '7') +
          "\r\nN:a;b;c;d;e;f\r\nFN:f;x\r\nNICKNAME:n\r\nADR:1;2;3;4;5;6;7;8\r\nORG:o;u;x\r\n"
@@ -45,33 +41,21 @@ const ReadCase kCases[] = {
              "END:VCARD", 0, {kJohnRead, "0/17 version=2.0 N=Doe", "0/17 version=1.0 N=Doe"}, {}},
     {"a version refused before N gives both messages", "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Doe\r\n",
      19, {}, {"KOVA:  Error - vCard version '3.0' is not supported", kMissing}},
-    {"a version refused after N gives its own",
-     "BEGIN:VCARD\r\nN:Doe\r\nVERSION:4.0\r\nEND:VCARD\r\n", 19, {},
-     {"KOVA:  Error - vCard version '4.0' is not supported"}},
-    {"no N", "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:x\r\nEND:VCARD\r\n", 19, {}, {kMissing}},
-    {"no VERSION", "BEGIN:VCARD\r\nN:Doe\r\nEND:VCARD\r\n", 19, {}, {kMissing}},
-    {"ends inside the vCard", kDoe, 19, {}, {kMissing}},
+    // A lower-case name is unknown, and the END value is not compared.
     {"an N only in a nested vCard counts but is not kept",
-     "BEGIN:VCARD\r\nVERSION:2.1\r\nAGENT:\r\nBEGIN:VCARD\r\nN:Agent\r\nEND:VCARD\r\nEND:VCARD\r\n",
-     0, {"0/18 version=2.1"}, {"KOVA:  Warning - Parser encountered unknown property: 'AGENT'"}},
+     "BEGIN:VCARD\r\nVERSION:2.1\r\nAGENT:\r\nBEGIN:VCARD\r\nN:Agent\r\nEND:VCARD\r\ntel:1\r\n"
+     "END:VCALENDAR\r\n", 0, {"0/18 version=2.1"},
+     {"KOVA:  Warning - Parser encountered unknown property: 'AGENT'",
+      "KOVA:  Warning - Parser encountered unknown property: 'tel'"}},
     {"a blank line warns this vCard and every later one",
      "BEGIN:VCARD\r\nVERSION:2.1\r\n\r\nN:Doe\r\nEND:VCARD\r\n" + kJohn, 0,
-     {"0/18 version=2.1 N=Doe", "0/18 version=2.1 N=Doe,John"}, {kBlank}},
+     {"0/18 version=2.1 N=Doe", "0/18 version=2.1 N=Doe,John"},
+     {"KOVA:  Warning - Parser encounted a blank line in vCard"}},
     {"a blank line between vCards ends the file", kJohn + "\r\n" + kJohn, 0, {kJohnRead}, {}},
-    {"a bad vCard after a good one", kJohn + "BEGIN:VCARD\r\nVERSION:2.1\r\nEND:VCARD\r\n" + kJohn,
-     19, {kJohnRead}, {kMissing}},
-    {"a lower-case name is unknown; the END value is not compared",
-     kDoe + "tel:123\r\nEND:VCALENDAR\r\n", 0, {"0/18 version=2.1 N=Doe"},
-     {"KOVA:  Warning - Parser encountered unknown property: 'tel'"}},
+    {"a vCard that ends inside after a good one", kJohn + kDoe, 19, {kJohnRead}, {kMissing}},
     {"BEGIN only as part of a longer name", "X-BEGIN:VCARD\r\nVERSION:2.1\r\nN:x\r\nEND:VCARD\r\n",
      19, {}, {"KOVA:  Error - vCard does not have a BEGIN tag"}},
-    {"ten thousand nested vCards",
-     kDoe + repeat("BEGIN:VCARD\r\n", 10000) + repeat("END:VCARD\r\n", 10001), 0,
-     {"0/17 version=2.1 N=Doe"}, {}},
-    {"ten thousand unclosed vCards", kDoe + repeat("BEGIN:VCARD\r\n", 10000), 19, {}, {kMissing}},
-    {"first line is VERSION", "VERSION:2.1\r\n" + kJohn, 8, {}, {}},
     {"object name in lower case", "BEGIN:vcard\r\n", 8, {}, {}},
-    {"no colon on the first line", "BEGIN VCARD\r\n", 8, {}, {}},
 };
 
 TEST(VcardReader, ReadsVcardsWithTheirStatusAndLog)
@@ -86,19 +70,17 @@ TEST(VcardReader, MissingFileGivesSevenWithoutACallback)
     EXPECT_EQ(KOVA_ReadObjects(missing.c_str(), testing::collect, nullptr), 7u);
 }
 
+// One failure loses only the TEL line: it is skipped with a warning.
 TEST(VcardReader, SurvivesEachAllocationFailing)
 {
-    const std::vector<std::string> tel_lost = {
-        "KOVA:  Memory allocation of 13 bytes failed in 'FileLine'"};
-    bool tel_seen = false;
+    const testing::ReadOutcome tel_lost = {
+        0, {kJohnRead, "0/18 version=2.1 N=Doe"},
+        {"KOVA:  Memory allocation of 13 bytes failed in 'FileLine'"}};
+    int seen = 0;
     for (const testing::ReadOutcome &out : testing::walk_allocation_failures(
-             kJohn + kDoe + "TEL;HOME:123\r\nEND:VCARD\r\n", contact_line)) {
-        if (out.log != tel_lost) continue;
-        tel_seen = true;  // that line alone is skipped, with a warning
-        EXPECT_EQ(out.result, 0u);
-        EXPECT_EQ(out.objects, (std::vector<std::string>{kJohnRead, "0/18 version=2.1 N=Doe"}));
-    }
-    EXPECT_TRUE(tel_seen);
+             kJohn + kDoe + "TEL;HOME:123\r\nEND:VCARD\r\n", contact_line))
+        seen += out.result == 0 && out.objects == tel_lost.objects && out.log == tel_lost.log;
+    EXPECT_EQ(seen, 1);
 }
 
 }  // namespace
