@@ -188,8 +188,10 @@ void scan(Query &q)
         size_t nl = rest.find('\n');
         std::string_view line = trim(rest.substr(0, nl));
         rest.remove_prefix(nl == std::string_view::npos ? rest.size() : nl + 1);
-        // A trailing backslash continues a hex list on the next line.
-        if (!line.empty() && line.back() == '\\' && line.find("=hex") != std::string_view::npos) {
+        // A trailing backslash continues a hex list on the next line, as often as the
+        // list needs.
+        if (!line.empty() && line.back() == '\\' &&
+            (!logical.empty() || line.find("=hex") != std::string_view::npos)) {
             logical.append(line.substr(0, line.size() - 1));
             continue;
         }

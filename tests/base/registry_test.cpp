@@ -25,7 +25,8 @@ TEST(Registry, ReadsValuesOfEveryForm)
         "\"Quoted\"=\"a \\\"b\\\" c\\\\d\"\r\n"
         "\"Expand\"=hex(2):41,00,42,00,00,00\r\n"
         "\"Blob\"=hex:01,02,\\\r\n"
-        "  03\r\n"
+        "  03,\\\r\n"
+        "  04\r\n"
         "this line is malformed\r\n"
         "\"Broken\"=dword:xyz\r\n"
         "\"Later\"=\"first\"\r\n"
@@ -37,7 +38,7 @@ TEST(Registry, ReadsValuesOfEveryForm)
     EXPECT_EQ(registry_string(kGeneral, "Expand"), u"AB");
     auto blob = registry_value(kGeneral, "Blob");
     ASSERT_TRUE(blob);
-    EXPECT_EQ(blob->bytes, (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(blob->bytes, (std::vector<uint8_t>{1, 2, 3, 4}));
     EXPECT_FALSE(registry_dword(kGeneral, "Broken"));
     EXPECT_EQ(registry_string(kGeneral, "Later"), u"second");
     EXPECT_FALSE(registry_dword(kGeneral, "DefaultOutputCharset"));  // wrong type
