@@ -89,9 +89,8 @@ KOVA_API uint32_t KOVA_WriteObject(uint32_t type, ObjectRecord *record, const ch
 }
 
 // The store arrives with its own module; until then it is never open.
-KOVA_API uint32_t KOVA_AddObject(uint32_t, ObjectRecord *, char *idOut)
+KOVA_API uint32_t KOVA_AddObject(uint32_t, ObjectRecord *, char *)
 {
-    if (idOut) idOut[0] = '\0';
     return to_code(Status::PimNotOpened);
 }
 
