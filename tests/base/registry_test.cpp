@@ -29,6 +29,7 @@ TEST(Registry, ReadsValuesOfEveryForm)
         "  04\r\n"
         "this line is malformed\r\n"
         "\"Broken\"=dword:xyz\r\n"
+        "\"HugeType\"=hex(fffffffffff):01\r\n"
         "\"Later\"=\"first\"\r\n"
         "\"Later\"=\"second\"\r\n");
     EXPECT_EQ(registry_dword(kDebug, "LogIPAddr"), 0x7f000001u);
@@ -40,6 +41,7 @@ TEST(Registry, ReadsValuesOfEveryForm)
     ASSERT_TRUE(blob);
     EXPECT_EQ(blob->bytes, (std::vector<uint8_t>{1, 2, 3, 4}));
     EXPECT_FALSE(registry_dword(kGeneral, "Broken"));
+    EXPECT_FALSE(registry_string(kGeneral, "HugeType"));
     EXPECT_EQ(registry_string(kGeneral, "Later"), u"second");
     EXPECT_FALSE(registry_dword(kGeneral, "DefaultOutputCharset"));  // wrong type
     EXPECT_FALSE(registry_string(kDebug, "Missing"));
