@@ -135,15 +135,16 @@ std::optional<RegistryValue> parse_data(std::string_view s)
     // hex:..  (binary) and hex(N):.. where 1 (REG_SZ) and 2 (REG_EXPAND_SZ) hold UTF-16LE.
     if (s.size() >= 4 && same_name(s.substr(0, 3), "hex")) {
         std::string_view rest = s.substr(3);
-        int type = 3;
+        uint32_t type = 3;
         if (!rest.empty() && rest.front() == '(') {
             size_t close = rest.find(')');
-            if (close == std::string_view::npos) return std::nullopt;
+            // A value type is a dword: more than eight digits is not one.
+            if (close == std::string_view::npos || close > 9) return std::nullopt;
             type = 0;
             for (char c : rest.substr(1, close - 1)) {
                 int d = hex_digit(c);
                 if (d < 0) return std::nullopt;
-                type = type * 16 + d;
+                type = type * 16 + static_cast<uint32_t>(d);
             }
             rest.remove_prefix(close + 1);
         }
@@ -188,8 +189,10 @@ void scan(Query &q)
         size_t nl = rest.find('\n');
         std::string_view line = trim(rest.substr(0, nl));
         rest.remove_prefix(nl == std::string_view::npos ? rest.size() : nl + 1);
-        // A trailing backslash continues a hex list on the next line.
-        if (!line.empty() && line.back() == '\\' && line.find("=hex") != std::string_view::npos) {
+        // A trailing backslash continues a hex list on the next line, as often as the
+        // list needs.
+        if (!line.empty() && line.back() == '\\' &&
+            (!logical.empty() || line.find("=hex") != std::string_view::npos)) {
             logical.append(line.substr(0, line.size() - 1));
             continue;
         }

@@ -1,6 +1,5 @@
 // The ten exported functions. Each is a shim that lets no exception escape and hands
 // over to the module that does the work.
-#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -34,8 +33,6 @@ uint32_t fold(Status s)
     return s == Status::Parsed || s == Status::ParsedWithWarning ? 0 : base::to_code(s);
 }
 
-bool g_store_open = false;
-
 uint32_t write_object(uint32_t type, ObjectRecord *record, const char16_t *path,
                       uint32_t overwrite)
 {
@@ -61,18 +58,11 @@ KOVA_API uint32_t KOVA_Open(void)
 {
     return guarded([] {
         kova::base::configure_log();
-        kova::api::g_store_open = true;
         return to_code(Status::Ok);
     });
 }
 
-KOVA_API uint32_t KOVA_Close(void)
-{
-    return guarded([] {
-        kova::api::g_store_open = false;
-        return to_code(Status::Ok);
-    });
-}
+KOVA_API uint32_t KOVA_Close(void) { return to_code(Status::Ok); }
 
 KOVA_API uint32_t KOVA_ReadObjects(const char16_t *path, KOVA_ReaderCallback callback,
                                    void *context)
@@ -89,9 +79,8 @@ KOVA_API uint32_t KOVA_WriteObject(uint32_t type, ObjectRecord *record, const ch
 }
 
 // The store arrives with its own module; until then it is never open.
-KOVA_API uint32_t KOVA_AddObject(uint32_t, ObjectRecord *, char *idOut)
+KOVA_API uint32_t KOVA_AddObject(uint32_t, ObjectRecord *, char *)
 {
-    if (idOut) idOut[0] = '\0';
     return to_code(Status::PimNotOpened);
 }
 

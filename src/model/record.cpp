@@ -44,21 +44,30 @@ void SetValue(PropertyNode *node, char *text, unsigned index)
         return;
     }
     TextNode **slot = &node->Values;
-    for (unsigned i = 0;; ++i) {
-        if (!*slot) {
-            auto *value = static_cast<TextNode *>(allocate_zeroed(sizeof(TextNode)));
-            if (!value) {
-                release(text);
-                return;
-            }
-            value->Tag = 1;
-            *slot = value;
-        }
-        if (i == index) break;
-        slot = &(*slot)->Next;
+    unsigned i = 0;
+    for (; *slot && i < index; ++i) slot = &(*slot)->Next;
+    if (*slot) {
+        release((*slot)->Text);
+        (*slot)->Text = text;
+        return;
     }
-    release((*slot)->Text);
-    (*slot)->Text = text;
+    // The missing components are built apart and linked only once all exist, so a
+    // failed allocation leaves the list as it was.
+    TextNode *added = nullptr;
+    TextNode *last = nullptr;
+    for (; i <= index; ++i) {
+        auto *value = static_cast<TextNode *>(allocate_zeroed(sizeof(TextNode)));
+        if (!value) {
+            release_text_list(added);
+            release(text);
+            return;
+        }
+        value->Tag = 1;
+        (last ? last->Next : added) = value;
+        last = value;
+    }
+    last->Text = text;
+    *slot = added;
 }
 
 void release_text_list(TextNode *list)

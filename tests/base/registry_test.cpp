@@ -25,9 +25,11 @@ TEST(Registry, ReadsValuesOfEveryForm)
         "\"Quoted\"=\"a \\\"b\\\" c\\\\d\"\r\n"
         "\"Expand\"=hex(2):41,00,42,00,00,00\r\n"
         "\"Blob\"=hex:01,02,\\\r\n"
-        "  03\r\n"
+        "  03,\\\r\n"
+        "  04\r\n"
         "this line is malformed\r\n"
         "\"Broken\"=dword:xyz\r\n"
+        "\"HugeType\"=hex(fffffffffff):01\r\n"
         "\"Later\"=\"first\"\r\n"
         "\"Later\"=\"second\"\r\n");
     EXPECT_EQ(registry_dword(kDebug, "LogIPAddr"), 0x7f000001u);
@@ -37,8 +39,9 @@ TEST(Registry, ReadsValuesOfEveryForm)
     EXPECT_EQ(registry_string(kGeneral, "Expand"), u"AB");
     auto blob = registry_value(kGeneral, "Blob");
     ASSERT_TRUE(blob);
-    EXPECT_EQ(blob->bytes, (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(blob->bytes, (std::vector<uint8_t>{1, 2, 3, 4}));
     EXPECT_FALSE(registry_dword(kGeneral, "Broken"));
+    EXPECT_FALSE(registry_string(kGeneral, "HugeType"));
     EXPECT_EQ(registry_string(kGeneral, "Later"), u"second");
     EXPECT_FALSE(registry_dword(kGeneral, "DefaultOutputCharset"));  // wrong type
     EXPECT_FALSE(registry_string(kDebug, "Missing"));

@@ -37,7 +37,7 @@ TEST(Record, ListsGrowAtTheirTailAndSurviveFailedAllocations)
     SetValue(first, copy_text("second"), 1);
     SetValue(first, copy_text("again"), 1);  // the replaced text is freed (LeakSanitizer)
     EXPECT_EQ(texts(first->Values), (std::vector<std::string>{"~", "again", "~", "fourth"}));
-    fail_allocation_after(2);  // the copy works, the first new component fails
+    fail_allocation_after(3);  // the copy and one new component work, the next fails
     SetValue(first, copy_text("lost"), 9);
     EXPECT_EQ(texts(first->Values).size(), 4u);
 
