@@ -31,22 +31,14 @@ const char16_t *known_text(base::Status s)
     return nullptr;
 }
 
-bool is_known(uint32_t code)
-{
-    switch (code) {
-    case 0: case 1: case 3: case 4: case 6: case 7: case 8: case 9: case 10:
-    case 14: case 15: case 16: case 17: case 18: case 19: return true;
-    default: return false;
-    }
-}
-
 char16_t g_unknown[260];
 
 }  // namespace
 
 const char16_t *code_text(uint32_t code)
 {
-    if (is_known(code)) return known_text(static_cast<base::Status>(code));
+    // Status has a fixed underlying type, so any number is a value the switch can see.
+    if (const char16_t *text = known_text(static_cast<base::Status>(code))) return text;
     char narrow[sizeof g_unknown / sizeof *g_unknown];
     int n = std::snprintf(narrow, sizeof narrow, "Unknown KOVA error, code=%d",
                           static_cast<int>(code));
