@@ -3,17 +3,25 @@
 #include <algorithm>
 
 namespace kova::convert {
+namespace {
+
+// The given length, or the units up to the terminator for -1.
+template <class Unit> size_t input_length(const Unit *text, int length)
+{
+    if (length >= 0) return static_cast<size_t>(length);
+    size_t count = 0;
+    while (text[count]) ++count;
+    return count;
+}
+
+}  // namespace
 
 size_t Utf8Encode(const char16_t *text, int length, char *out, size_t size)
 {
     if (!out || size == 0) return 0;
     std::fill(out, out + size, '\0');
     if (!text) return 0;
-    size_t count = 0;
-    if (length < 0)
-        while (text[count]) ++count;
-    else
-        count = static_cast<size_t>(length);
+    size_t count = input_length(text, length);
     for (size_t i = 0; i < count; ++i)
         if (text[i] >= 0xD800 && text[i] <= 0xDFFF) return 0;
     size_t written = 0;
@@ -40,11 +48,7 @@ size_t Utf8Decode(const char *bytes, int length, char16_t *out, size_t size)
     if (!out || size == 0) return 0;
     std::fill(out, out + size, u'\0');
     if (!bytes) return 0;
-    size_t count = 0;
-    if (length < 0)
-        while (bytes[count]) ++count;
-    else
-        count = static_cast<size_t>(length);
+    size_t count = input_length(bytes, length);
     auto byte = [bytes](size_t i) { return unsigned{static_cast<unsigned char>(bytes[i])}; };
     size_t written = 0;
     size_t i = 0;
