@@ -164,10 +164,8 @@ RecurrencePattern &Appointment::GetRecurrencePattern()
 
 std::optional<Occurrence> Appointment::GetOccurrence(double date)
 {
-    if (!pattern_) return std::nullopt;
-    std::optional<double> start = pattern_->Find(date);
-    if (!start) return std::nullopt;
-    return Occurrence(*pattern_, *start);
+    std::optional<double> start = pattern_ ? pattern_->Find(date) : std::nullopt;
+    return start ? std::optional<Occurrence>(Occurrence(*pattern_, *start)) : std::nullopt;
 }
 
 HResult Appointment::save_fields(Database &database) { return database.write(*this); }
@@ -180,10 +178,8 @@ RecurrencePattern &Task::GetRecurrencePattern()
 
 std::optional<Occurrence> Task::GetOccurrence(double date)
 {
-    if (!pattern_) return std::nullopt;
-    std::optional<double> start = pattern_->Find(date);
-    if (!start) return std::nullopt;
-    return Occurrence(*pattern_, *start);
+    std::optional<double> start = pattern_ ? pattern_->Find(date) : std::nullopt;
+    return start ? std::optional<Occurrence>(Occurrence(*pattern_, *start)) : std::nullopt;
 }
 
 HResult Task::save_fields(Database &database) { return database.write(*this); }
