@@ -1,5 +1,6 @@
 #include "convert/message_date.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -12,7 +13,9 @@ namespace {
 constexpr std::string_view kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 constexpr size_t kMaxToken = 99;
-constexpr int kSaturated = 1000000;  // big enough to fail every range check
+// A longer number reads as this: past the range of every field but the year, and a
+// year no date has, so such a year fails as a date that does not exist.
+constexpr int kSaturated = 1000000;
 
 template <class Text> int month_number(const Text &name)
 {
@@ -32,7 +35,7 @@ bool read_number(std::string_view token, int low, int high, int &out)
     int value = 0;
     for (char c : token) {
         if (!is_digit(static_cast<unsigned char>(c))) return false;
-        value = value >= kSaturated ? kSaturated : value * 10 + (c - '0');
+        value = std::min(value * 10 + (c - '0'), kSaturated);
     }
     out = value;
     return value >= low && value <= high;
@@ -148,7 +151,7 @@ public:
         size_t digits = n;
         long value = 0;
         for (; n < rest_.size() && is_digit(rest_[n]); ++n)
-            value = value >= kSaturated ? kSaturated : value * 10 + (rest_[n] - u'0');
+            value = std::min<long>(value * 10 + (rest_[n] - u'0'), kSaturated);
         if (n == digits) return false;
         out = static_cast<int>(negative ? -value : value);
         rest_.remove_prefix(n);

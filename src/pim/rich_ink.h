@@ -39,7 +39,11 @@ public:
     RichInk &operator=(const RichInk &) = delete;
 
     // EM_STREAMIN / EM_STREAMOUT: the number of bytes taken or given; 0 and
-    // stream.Error set when the format is not one the control knows.
+    // stream.Error set when the format is not one the control knows. StreamIn pulls
+    // until the callback gives 0 bytes or returns non-zero (kept in stream.Error), and
+    // replaces the text. StreamOut gives kStreamInk, or the text as kStreamText16
+    // without its NUL, in pieces; it goes on after a callback that took fewer bytes
+    // and stops at one that takes none or returns non-zero.
     int32_t StreamIn(uint32_t format, EditStream &stream);
     int32_t StreamOut(uint32_t format, EditStream &stream);
 

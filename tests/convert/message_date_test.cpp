@@ -21,6 +21,10 @@ TEST(MessageDate, ReadsRfc822AndLegacyDatesAsLocalOrUtc)
         {"blanks, words after", " Fri,  16 May 2003 21: 57: 50 +0000 (UTC)", "2003-05-16 23:57:50"},
         {"legacy form", "Fri, May 16 21:57:50 2003", "2003-05-16 21:57:50"},
         {"impossible date", "Fri, 31 Feb 2003 21:57:50 GMT", "invalid"},
+        {"year of seven digits", "Fri, 16 May 2000000 21:57:50", "invalid"},
+        {"lowest seven-digit year", "Fri, 16 May 1000001 21:57:50 GMT", "invalid"},
+        {"highest seven-digit year", "Fri, 16 May 9999999 21:57:50", "invalid"},
+        {"year of twelve digits", "Fri, 16 May 200000000000 21:57:50", "invalid"},
         {"day name of 100", std::string(99, 'F') + ", 1 May 2003 00:00:00", kNoDateFields},
         {"no day name", "16 May 2003 21:57:50 GMT", kNoDateFields},
         {"day name without a comma", "Fri 16 May 2003 21:57:50", kNoDateFields},
@@ -46,6 +50,7 @@ TEST(MessageDate, ReadsRfc822AndLegacyDatesAsLocalOrUtc)
     EXPECT_EQ(utc("Fri, 16 May 2003 21:57:50"), "2003-05-16 19:57:50");
     EXPECT_EQ(utc("soon"), "4500-12-31 22:00:00");  // the no-date, taken as local
     EXPECT_EQ(utc("Fri, 31 Feb 2003 21:57:50"), "2020-01-15 12:00:00");  // now
+    EXPECT_EQ(utc("Fri, 16 May 2000000 21:57:50"), "2020-01-15 12:00:00");
 }
 
 }  // namespace
