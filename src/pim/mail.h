@@ -28,6 +28,11 @@ constexpr uint32_t kMailFetchById = 0x08000000;
 class MailStore;
 struct MailHeaders;  // what the store allocated for one message
 
+struct MailStoreClose {
+    void operator()(MailStore *store) const;
+};
+using MailHandle = std::unique_ptr<MailStore, MailStoreClose>;
+
 // 48 bytes on a 32-bit build, with the offsets the mail library has there; a 64-bit
 // build keeps the order and meaning of the fields. Value-initialise it (StoreMessage
 // m{}) before an add or a fetch by id, and MailFree it after the store has filled it.
@@ -45,8 +50,8 @@ struct StoreMessage {
 };
 
 // Opens the message store of the device (flags: 0). False when it cannot be opened.
-bool MailOpen(std::unique_ptr<MailStore> &handle, int flags);
-void MailClose(std::unique_ptr<MailStore> &handle);
+bool MailOpen(MailHandle &handle, int flags);
+void MailClose(MailHandle &handle);
 
 // Adds the message with its flags, date, body and headers; the store puts the new id
 // (never reused) into Id. False when the store refuses it.
