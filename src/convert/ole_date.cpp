@@ -15,12 +15,6 @@ constexpr bool leap(int64_t year) { return year % 4 == 0 && (year % 100 != 0 || 
 
 constexpr unsigned kDaysBeforeMonth[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
 
-unsigned days_in_month(unsigned year, unsigned month)
-{
-    unsigned next = month == 12 ? 365 : kDaysBeforeMonth[month];
-    return next - kDaysBeforeMonth[month - 1] + (month == 2 && leap(year));
-}
-
 // Days from 0001-01-01 to 1 January of the year, in the Gregorian calendar carried back.
 constexpr int64_t days_before_year(int64_t year)
 {
@@ -55,9 +49,8 @@ Civil civil_from_day_number(int64_t n)
 constexpr int64_t kOleEpoch = day_number(1899, 12, 30);
 constexpr int64_t kFileTimeEpoch = day_number(1601, 1, 1);
 constexpr int64_t kUnixEpochSeconds = (day_number(1970, 1, 1) - kFileTimeEpoch) * kSecondsPerDay;
-constexpr int64_t kFirstOleDay = day_number(100, 1, 1) - kOleEpoch;
-constexpr int64_t kLastOleDay = day_number(9999, 12, 31) - kOleEpoch;
-static_assert(kFirstOleDay == -657434 && kLastOleDay == 2958465);
+static_assert(kFirstOleDay == day_number(100, 1, 1) - kOleEpoch &&
+              kLastOleDay == day_number(9999, 12, 31) - kOleEpoch);
 static_assert(kUnixEpochSeconds == 11644473600);
 
 bool real_time(const SystemTime &t)
@@ -88,6 +81,18 @@ std::optional<FileTime> &fixed_now()
 }
 
 }  // namespace
+
+unsigned days_in_month(unsigned year, unsigned month)
+{
+    if (month < 1 || month > 12) return 0;
+    unsigned next = month == 12 ? 365 : kDaysBeforeMonth[month];
+    return next - kDaysBeforeMonth[month - 1] + (month == 2 && leap(year));
+}
+
+int day_of_week(int64_t day)
+{
+    return static_cast<int>(((day + 6) % 7 + 7) % 7);  // day 0, 1899-12-30, was a Saturday
+}
 
 std::optional<SystemTime> make_system_time(int year, int month, int day, int hour, int minute,
                                            int second)

@@ -37,6 +37,10 @@ struct SystemTime {
 // 100-nanosecond intervals since 1601-01-01 00:00.
 using FileTime = uint64_t;
 
+// The whole days a DATE can hold: 0100-01-01 and 9999-12-31.
+constexpr int64_t kFirstOleDay = -657434;
+constexpr int64_t kLastOleDay = 2958465;
+
 // Fields as scanned from text, when each fits its SYSTEMTIME field; whether they name
 // a real date and time is for the conversions to tell.
 std::optional<SystemTime> make_system_time(int year, int month, int day, int hour, int minute,
@@ -47,6 +51,13 @@ std::optional<SystemTime> make_system_time(int year, int month, int day, int hou
 std::optional<double> system_time_to_date(const SystemTime &time);
 // The DATE's calendar fields, rounded to the second.
 std::optional<SystemTime> date_to_system_time(double date);
+
+// Days in a month (1-12) of a year, February by the Gregorian leap rule; 0 for a month
+// outside 1..12.
+unsigned days_in_month(unsigned year, unsigned month);
+// The weekday of a whole day (a DATE's integer part: -1.25 lies on day -1), 0 Sunday
+// to 6 Saturday.
+int day_of_week(int64_t day);
 
 // For the years 1601 to 30827.
 std::optional<FileTime> system_time_to_file_time(const SystemTime &time);

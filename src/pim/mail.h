@@ -25,13 +25,23 @@ constexpr uint32_t kMailRead = 0x100000;
 constexpr uint32_t kMailHidden = 0x20000;  // searches pass such messages over
 constexpr uint32_t kMailFetchById = 0x08000000;
 
-class MailStore;
+class Database;
 struct MailHeaders;  // what the store allocated for one message
 
-struct MailStoreClose {
-    void operator()(MailStore *store) const;
+// An open message store: a connection of its own to the PIM database. Complete here so
+// that a std::unique_ptr<MailStore> can be destroyed anywhere.
+class MailStore {
+public:
+    explicit MailStore(std::unique_ptr<Database> database);
+    ~MailStore();
+    MailStore(const MailStore &) = delete;
+    MailStore &operator=(const MailStore &) = delete;
+
+    Database &database() { return *database_; }
+
+private:
+    std::unique_ptr<Database> database_;
 };
-using MailHandle = std::unique_ptr<MailStore, MailStoreClose>;
 
 // 48 bytes on a 32-bit build, with the offsets the mail library has there; a 64-bit
 // build keeps the order and meaning of the fields. Value-initialise it (StoreMessage
@@ -50,8 +60,8 @@ struct StoreMessage {
 };
 
 // Opens the message store of the device (flags: 0). False when it cannot be opened.
-bool MailOpen(MailHandle &handle, int flags);
-void MailClose(MailHandle &handle);
+bool MailOpen(std::unique_ptr<MailStore> &handle, int flags);
+void MailClose(std::unique_ptr<MailStore> &handle);
 
 // Adds the message with its flags, date, body and headers; the store puts the new id
 // (never reused) into Id. False when the store refuses it.

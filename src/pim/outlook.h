@@ -12,8 +12,9 @@
 // - Property puts never fail and are never checked; a new item has empty texts, no
 //   dates, zero numbers and false flags until they are set. Values are kept as given.
 // - Items are loaded when fetched, changed in memory, and written by Save in one
-//   committed transaction. Objects handed out are owned by the caller (RAII) and must
-//   not outlive the Application they came from.
+//   committed transaction. Objects handed out (items, folders, collections) are owned
+//   by the caller (RAII) and must not outlive the logon they came from: Logoff closes
+//   the database they work on.
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <utility>
 
 namespace kova::pim {
@@ -91,8 +92,9 @@ void RecurrencePattern::DeleteOccurrence(double start) { exceptions_.push_back({
 
 std::vector<double> RecurrencePattern::List(double from, double to, size_t limit) const
 {
-    std::vector<double> all =
-        list_occurrences(rule_, SeriesStart(), from, to, limit + exceptions_.size());
+    // Enough to make up for every deleted one; a limit near SIZE_MAX must not wrap.
+    size_t wanted = limit > SIZE_MAX - exceptions_.size() ? SIZE_MAX : limit + exceptions_.size();
+    std::vector<double> all = list_occurrences(rule_, SeriesStart(), from, to, wanted);
     std::vector<double> kept;
     for (double start : all) {
         bool deleted = std::any_of(exceptions_.begin(), exceptions_.end(), [&](const Exception &e) {

@@ -13,7 +13,7 @@ namespace kova::store {
 
 struct StoreConnection {
     std::unique_ptr<pim::Application> application;
-    pim::MailHandle mail;
+    std::unique_ptr<pim::MailStore> mail;
 };
 
 // The connection as it stands; its members are null while closed.

@@ -31,5 +31,23 @@ TEST(OleDate, ConvertsBothWaysWithinTheRange)
         ASSERT_EQ(system_time_to_date(*date_to_system_time(date)), date);
 }
 
+TEST(OleDate, TellsWeekdaysAndMonthLengths)
+{
+    const std::pair<int64_t, int> kWeekdays[] = {
+        {-657434, 5},  // 0100-01-01, a Friday
+        {-1, 5},       // 1899-12-29, a Friday
+        {0, 6},        // 1899-12-30, a Saturday
+        {36527, 0},    // 2000-01-02, a Sunday
+        {2958465, 5},  // 9999-12-31, a Friday
+    };
+    for (const auto &[day, weekday] : kWeekdays) EXPECT_EQ(day_of_week(day), weekday) << day;
+    EXPECT_EQ(days_in_month(2024, 2), 29u);
+    EXPECT_EQ(days_in_month(1900, 2), 28u);
+    EXPECT_EQ(days_in_month(2000, 2), 29u);
+    EXPECT_EQ(days_in_month(2003, 4), 30u);
+    EXPECT_EQ(days_in_month(2003, 12), 31u);
+    EXPECT_EQ(days_in_month(2003, 13), 0u);
+}
+
 }  // namespace
 }  // namespace kova::convert

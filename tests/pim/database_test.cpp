@@ -1,0 +1,228 @@
+#include "pim/database.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <set>
+
+#include "pim/mail.h"
+#include "pim/rich_ink.h"
+#include "support/test_support.h"
+
+namespace kova::pim {
+namespace {
+
+using testing::LogReceiver;
+using testing::TempDevice;
+
+// Runs one statement on the file with a connection of the test's own; the first
+// column of the first row as text.
+std::string ask(const std::string &path, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    std::string answer = "(failed)";
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt *stmt = nullptr;
+        if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW)
+            answer = reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0));
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close(db);
+    return answer;
+}
+
+TEST(PimStore, FirstLogonMakesTheStoreAndTheDocumentsFolder)
+{
+    TempDevice device;
+    std::string root = device.path("device");
+    setenv("KOVA_DEVICE_ROOT", root.c_str(), 1);  // missing: made by create
+    auto app = Application::create();
+    ASSERT_TRUE(app);
+    EXPECT_TRUE(std::filesystem::is_directory(root));
+    EXPECT_FALSE(app->logged_on());
+    ASSERT_EQ(app->Logon(0), kOk);
+    EXPECT_TRUE(app->logged_on());
+    EXPECT_EQ(app->Logon(0), kOk);  // once is enough
+    EXPECT_EQ(store_path(), root + "/pim.db");
+    EXPECT_TRUE(std::filesystem::is_directory(SpecialFolderPath(kSpecialFolderPersonal)));
+
+    auto contact = app->CreateItem(kItemContact);
+    contact->as_contact()->LastName = u"Lind";
+    ASSERT_EQ(contact->Save(), kOk);
+    // What a user finds with sqlite3.
+    EXPECT_EQ(ask(store_path(), "PRAGMA encoding"), "UTF-16le");
+    EXPECT_EQ(ask(store_path(), "PRAGMA journal_mode"), "wal");
+    EXPECT_EQ(ask(store_path(), "PRAGMA user_version"), "1");
+    EXPECT_EQ(ask(store_path(), "SELECT LastName || '/' || FileAs FROM contacts"), "Lind/Lind");
+    EXPECT_EQ(ask(store_path(), "SELECT Type FROM items"), "2");
+}
+
+TEST(PimStore, ADeviceRootThatIsAFileIsRefused)
+{
+    TempDevice device;
+    std::string root = device.path("device");
+    testing::write_file(root, "not a folder");
+    setenv("KOVA_DEVICE_ROOT", root.c_str(), 1);
+    EXPECT_FALSE(Application::create());
+
+    setenv("KOVA_DEVICE_ROOT", device.root().c_str(), 1);
+    auto app = Application::create();
+    ASSERT_TRUE(app);
+    setenv("KOVA_DEVICE_ROOT", root.c_str(), 1);  // gone bad between create and logon
+    EXPECT_EQ(app->Logon(0), kFail);
+    EXPECT_FALSE(app->logged_on());
+    EXPECT_EQ(testing::read_file(root), "not a folder");
+}
+
+TEST(PimStore, LogonRefusesWhatIsNotItsStore)
+{
+    struct BadStore {
+        const char *name;
+        HResult expected;
+        void (*make)(const std::string &path);
+    };
+    const BadStore cases[] = {
+        {"a folder where the database belongs", kFail,
+         [](const std::string &path) { std::filesystem::create_directory(path); }},
+        {"a text file", kNotADatabase,
+         [](const std::string &path) {
+             testing::write_file(path, std::string(4096, 'x') + "BEGIN:VCARD\r\n");
+         }},
+        {"a file where the documents folder belongs", kFail,
+         [](const std::string &) {
+             testing::write_file(SpecialFolderPath(kSpecialFolderPersonal), "x");
+         }},
+    };
+    for (const BadStore &c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDevice device;
+        c.make(store_path());
+        std::string before = std::filesystem::is_regular_file(store_path())
+                                 ? testing::read_file(store_path())
+                                 : "";
+        auto app = Application::create();
+        ASSERT_TRUE(app);
+        EXPECT_EQ(app->Logon(0), c.expected);
+        EXPECT_FALSE(app->logged_on());
+        EXPECT_FALSE(app->GetDefaultFolder(kFolderContacts));
+        if (!before.empty()) {
+            EXPECT_EQ(testing::read_file(store_path()), before);
+        }
+    }
+}
+
+TEST(PimStore, LeavesANewerStoreAloneAndSaysWhy)
+{
+    TempDevice device;
+    LogReceiver log(device);
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(store_path().c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE future (x); PRAGMA user_version = 7", nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    std::string before = testing::read_file(store_path());
+
+    auto app = Application::create();
+    ASSERT_TRUE(app);
+    EXPECT_EQ(app->Logon(0), kNewerStore);
+    std::unique_ptr<MailStore> mail;
+    EXPECT_FALSE(MailOpen(mail, 0));
+    EXPECT_EQ(testing::read_file(store_path()), before);
+    EXPECT_FALSE(std::filesystem::exists(store_path() + "-wal"));
+    std::vector<std::string> lines = log.texts();
+    ASSERT_FALSE(lines.empty());
+    const std::string &line = lines.front();
+    EXPECT_EQ(line.rfind("KOVA:  ", 0), 0u) << line;
+    EXPECT_NE(line.find(store_path()), std::string::npos) << line;
+    EXPECT_NE(line.find("version 7"), std::string::npos) << line;
+    EXPECT_NE(line.find(" 1"), std::string::npos) << line;
+}
+
+TEST(PimStore, LogonWithoutPermissionIsAccessDenied)
+{
+    if (geteuid() == 0) GTEST_SKIP() << "root passes every permission check";
+    TempDevice device;
+    {
+        auto app = Application::create();
+        ASSERT_EQ(app->Logon(0), kOk);
+        auto contact = app->CreateItem(kItemContact);
+        ASSERT_EQ(contact->Save(), kOk);
+    }
+    std::string before = testing::read_file(store_path());
+    for (mode_t mode : {0000, 0444}) {
+        SCOPED_TRACE(mode);
+        ASSERT_EQ(chmod(store_path().c_str(), mode), 0);
+        auto app = Application::create();
+        ASSERT_TRUE(app);
+        EXPECT_EQ(app->Logon(0), kAccessDenied);
+        EXPECT_FALSE(app->logged_on());
+    }
+    chmod(store_path().c_str(), 0644);
+    EXPECT_EQ(testing::read_file(store_path()), before);
+
+    TempDevice locked;  // a root where no store can be made
+    ASSERT_EQ(chmod(locked.root().c_str(), 0555), 0);
+    auto app = Application::create();
+    ASSERT_TRUE(app);
+    EXPECT_EQ(app->Logon(0), kAccessDenied);
+    chmod(locked.root().c_str(), 0755);
+}
+
+// Both processes start on a store that does not exist yet and save at the same time.
+TEST(PimStore, TwoProcessesSaveAtOnce)
+{
+    TempDevice device;
+    constexpr int kEach = 40;
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    pid_t children[2];
+    for (pid_t &child : children) {
+        child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            char byte;
+            if (read(go[0], &byte, 1) != 1) _exit(2);
+            auto app = Application::create();
+            if (!app || app->Logon(0) != kOk) _exit(3);
+            std::unique_ptr<MailStore> mail;
+            if (!MailOpen(mail, 0)) _exit(4);
+            for (int i = 0; i < kEach; ++i) {
+                auto task = app->CreateItem(kItemTask);
+                task->as_task()->GetRecurrencePattern().DeleteOccurrence(i);
+                StoreMessage message{};
+                message.Flags = kMailFolderInbox;
+                MailSetField(message, u"Subject", u"x");
+                bool put = MailPut(*mail, message);
+                MailFree(message);
+                if (task->Save() != kOk || !put) _exit(1);
+            }
+            _exit(0);
+        }
+    }
+    ASSERT_EQ(write(go[1], "gg", 2), 2);
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    close(go[0]);
+    close(go[1]);
+
+    auto app = Application::create();
+    ASSERT_EQ(app->Logon(0), kOk);
+    ItemCollection tasks = app->GetDefaultFolder(kFolderTasks)->Items();
+    EXPECT_EQ(tasks.Count(), 2 * kEach);
+    std::set<Oid> oids;
+    for (int i = 1; i <= tasks.Count(); ++i) oids.insert(tasks.Item(i)->oid());
+    EXPECT_EQ(oids.size(), 2u * kEach);
+    EXPECT_EQ(ask(store_path(), "SELECT count(*) FROM messages"), std::to_string(2 * kEach));
+    EXPECT_EQ(ask(store_path(), "SELECT count(*) FROM exceptions"), std::to_string(2 * kEach));
+}
+
+}  // namespace
+}  // namespace kova::pim

@@ -1,0 +1,518 @@
+#include "pim/outlook.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <tuple>
+
+#include "pim/database.h"
+#include "support/test_support.h"
+
+namespace kova::pim {
+namespace {
+
+using testing::TempDevice;
+
+std::unique_ptr<Application> logged_on()
+{
+    std::unique_ptr<Application> app = Application::create();
+    if (!app || app->Logon(0) != kOk) return nullptr;
+    return app;
+}
+
+template <class T> std::unique_ptr<T> create(Application &app, int type)
+{
+    std::unique_ptr<Item> item = app.CreateItem(type);
+    return std::unique_ptr<T>(static_cast<T *>(item.release()));
+}
+
+std::unique_ptr<Item> fetch(Application &app, Oid oid)
+{
+    std::unique_ptr<Item> item;
+    app.GetItemFromOid(oid, item);
+    return item;
+}
+
+Oid save_contact(Application &app, const std::u16string &last, const std::u16string &first,
+                 const std::u16string &company = u"")
+{
+    auto contact = create<Contact>(app, kItemContact);
+    contact->LastName = last;
+    contact->FirstName = first;
+    contact->CompanyName = company;
+    return contact->Save() == kOk ? contact->oid() : 0;
+}
+
+// Every text property gets a text of its own, with a lone surrogate, an embedded NUL and
+// a character outside the BMP, which must come back unit for unit.
+std::u16string odd_text(const char *name)
+{
+    std::u16string text = testing::widen(name);
+    text += u'\xDC00';
+    text += u'\0';
+    text += u"\U0001F600 \xD800";
+    return text;
+}
+
+const std::pair<const char *, std::u16string Contact::*> kContactTexts[] = {
+    {"LastName", &Contact::LastName}, {"FirstName", &Contact::FirstName},
+    {"MiddleName", &Contact::MiddleName}, {"Title", &Contact::Title},
+    {"Suffix", &Contact::Suffix}, {"FileAs", &Contact::FileAs},
+    {"HomeAddressStreet", &Contact::HomeAddressStreet},
+    {"HomeAddressCity", &Contact::HomeAddressCity},
+    {"HomeAddressState", &Contact::HomeAddressState},
+    {"HomeAddressPostalCode", &Contact::HomeAddressPostalCode},
+    {"HomeAddressCountry", &Contact::HomeAddressCountry},
+    {"BusinessAddressStreet", &Contact::BusinessAddressStreet},
+    {"BusinessAddressCity", &Contact::BusinessAddressCity},
+    {"BusinessAddressState", &Contact::BusinessAddressState},
+    {"BusinessAddressPostalCode", &Contact::BusinessAddressPostalCode},
+    {"BusinessAddressCountry", &Contact::BusinessAddressCountry},
+    {"OtherAddressStreet", &Contact::OtherAddressStreet},
+    {"OtherAddressCity", &Contact::OtherAddressCity},
+    {"OtherAddressState", &Contact::OtherAddressState},
+    {"OtherAddressPostalCode", &Contact::OtherAddressPostalCode},
+    {"OtherAddressCountry", &Contact::OtherAddressCountry},
+    {"JobTitle", &Contact::JobTitle}, {"CompanyName", &Contact::CompanyName},
+    {"Department", &Contact::Department},
+    {"HomeTelephoneNumber", &Contact::HomeTelephoneNumber},
+    {"Home2TelephoneNumber", &Contact::Home2TelephoneNumber},
+    {"BusinessTelephoneNumber", &Contact::BusinessTelephoneNumber},
+    {"Business2TelephoneNumber", &Contact::Business2TelephoneNumber},
+    {"HomeFaxNumber", &Contact::HomeFaxNumber},
+    {"BusinessFaxNumber", &Contact::BusinessFaxNumber},
+    {"MobileTelephoneNumber", &Contact::MobileTelephoneNumber},
+    {"PagerNumber", &Contact::PagerNumber},
+    {"CarTelephoneNumber", &Contact::CarTelephoneNumber},
+    {"AssistantTelephoneNumber", &Contact::AssistantTelephoneNumber},
+    {"RadioTelephoneNumber", &Contact::RadioTelephoneNumber}, {"WebPage", &Contact::WebPage},
+    {"Email1Address", &Contact::Email1Address}, {"Email2Address", &Contact::Email2Address},
+    {"Email3Address", &Contact::Email3Address}, {"Body", &Contact::Body},
+    {"Spouse", &Contact::Spouse}, {"Children", &Contact::Children},
+    {"AssistantName", &Contact::AssistantName},
+};
+
+TEST(Outlook, ContactKeepsEveryPropertyAcrossLogoff)
+{
+    TempDevice device;
+    auto app = logged_on();
+    ASSERT_TRUE(app);
+    auto contact = create<Contact>(*app, kItemContact);
+    for (const auto &[name, member] : kContactTexts) (*contact).*member = odd_text(name);
+    contact->Birthday = 36585.75;         // 29 February 2000, 18:00
+    contact->Anniversary = std::nan("");  // kept as the caller gave it
+    ASSERT_EQ(contact->Save(), kOk);
+    Oid oid = contact->oid();
+    EXPECT_NE(oid, 0u);
+
+    ASSERT_EQ(app->Logoff(), kOk);
+    EXPECT_FALSE(app->logged_on());
+    ASSERT_EQ(app->Logon(0), kOk);
+    auto item = fetch(*app, oid);
+    ASSERT_TRUE(item && item->as_contact());
+    Contact &back = *item->as_contact();
+    EXPECT_EQ(back.oid(), oid);
+    for (const auto &[name, member] : kContactTexts) EXPECT_EQ(back.*member, odd_text(name)) << name;
+    EXPECT_EQ(back.Birthday, 36585.75);
+    EXPECT_TRUE(std::isnan(back.Anniversary));
+}
+
+auto fields(const Appointment &a)
+{
+    return std::make_tuple(a.Subject, a.Location, a.Categories, a.Body, a.Start, a.End,
+                           a.AllDayEvent, a.BusyStatus, a.Sensitivity, a.ReminderSet,
+                           a.ReminderMinutesBeforeStart, a.ReminderOptions, a.IsRecurring());
+}
+
+auto fields(const Task &t)
+{
+    return std::make_tuple(t.Subject, t.Categories, t.Body, t.StartDate, t.DueDate,
+                           t.DateCompleted, t.Importance, t.Complete, t.Sensitivity,
+                           t.ReminderSet, t.ReminderTime, t.ReminderOptions, t.IsRecurring());
+}
+
+TEST(Outlook, AppointmentAndTaskKeepTheirPropertiesAcrossLogoff)
+{
+    TempDevice device;
+    auto app = logged_on();
+    ASSERT_TRUE(app);
+    auto appointment = create<Appointment>(*app, kItemAppointment);
+    appointment->Subject = u"Review";
+    appointment->Location = u"Room \xD800";
+    appointment->Body = u"Line 1\r\nLine 2";
+    appointment->Start = 45000.375;
+    appointment->End = 45000.4375;
+    appointment->AllDayEvent = true;
+    appointment->BusyStatus = 7;  // not one of the four, kept anyway
+    appointment->Sensitivity = 2;
+    appointment->ReminderSet = true;
+    appointment->ReminderMinutesBeforeStart = 64800;
+    appointment->ReminderOptions = -1;
+    ASSERT_EQ(appointment->Save(), kOk);
+    auto task = create<Task>(*app, kItemTask);
+    task->Subject = u"Pay";
+    task->StartDate = 45001.5;  // task dates keep their time of day
+    task->DueDate = 45002.25;
+    task->DateCompleted = 45003.125;
+    task->Importance = 2;
+    task->Complete = true;
+    task->Sensitivity = 1;
+    task->ReminderSet = true;
+    task->ReminderTime = 45002.0;
+    task->ReminderOptions = kReminderOptionsSound;
+    ASSERT_EQ(task->Save(), kOk);
+
+    app->Logoff();
+    ASSERT_EQ(app->Logon(0), kOk);
+    auto a_item = fetch(*app, appointment->oid());
+    auto t_item = fetch(*app, task->oid());
+    ASSERT_TRUE(a_item && a_item->as_appointment() && t_item && t_item->as_task());
+    EXPECT_EQ(fields(*a_item->as_appointment()), fields(*appointment));
+    EXPECT_EQ(fields(*t_item->as_task()), fields(*task));
+    EXPECT_EQ(t_item->as_task()->Categories, u"");  // a new item's texts are empty
+}
+
+TEST(Outlook, WhatOneProcessSavesAnotherReads)
+{
+    TempDevice device;
+    int pipe_fds[2];
+    ASSERT_EQ(pipe(pipe_fds), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        auto app = logged_on();
+        Oid oid = app ? save_contact(*app, u"Lind", u"Maja") : 0;
+        _exit(write(pipe_fds[1], &oid, sizeof oid) == sizeof oid && oid ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    Oid oid = 0;
+    ASSERT_EQ(read(pipe_fds[0], &oid, sizeof oid), static_cast<ssize_t>(sizeof oid));
+    close(pipe_fds[0]);
+    close(pipe_fds[1]);
+
+    auto app = logged_on();
+    ASSERT_TRUE(app);
+    auto item = fetch(*app, oid);
+    ASSERT_TRUE(item && item->as_contact());
+    EXPECT_EQ(item->as_contact()->FileAs, u"Lind, Maja");
+}
+
+TEST(Outlook, FetchesByIdAndKnowsTheKind)
+{
+    TempDevice device;
+    auto app = logged_on();
+    ASSERT_TRUE(app);
+    Oid contact = save_contact(*app, u"Lind", u"Maja");
+    auto task = create<Task>(*app, kItemTask);
+    ASSERT_EQ(task->Save(), kOk);
+
+    std::unique_ptr<Item> item;
+    ASSERT_EQ(app->GetItemFromOid(contact, item), kOk);
+    EXPECT_EQ(item->type(), kItemContact);
+    EXPECT_TRUE(item->as_contact());
+    EXPECT_FALSE(item->as_appointment());
+    EXPECT_FALSE(item->as_task());
+    ASSERT_EQ(app->GetItemFromOid(task->oid(), item), kOk);
+    EXPECT_TRUE(item->as_task());
+    EXPECT_FALSE(item->as_contact());
+
+    EXPECT_EQ(app->GetItemFromOid(task->oid() + 1, item), kNotFound);
+    EXPECT_FALSE(item);
+    EXPECT_EQ(app->GetItemFromOid(0, item), kNotFound);
+    EXPECT_FALSE(app->CreateItem(4));
+    EXPECT_FALSE(app->GetDefaultFolder(11));
+    app->Logoff();
+    EXPECT_FALSE(app->CreateItem(kItemContact));
+    EXPECT_FALSE(app->GetDefaultFolder(kFolderContacts));
+    EXPECT_TRUE(failed(app->GetItemFromOid(contact, item)));
+}
+
+TEST(Outlook, NeverReusesAnIdAndListsItemsInTheOrderFirstSaved)
+{
+    TempDevice device;
+    auto app = logged_on();
+    ASSERT_TRUE(app);
+    Oid a = save_contact(*app, u"A", u"");
+    Oid b = save_contact(*app, u"B", u"");
+    Oid c = save_contact(*app, u"C", u"");
+    auto folder = app->GetDefaultFolder(kFolderContacts);
+    ItemCollection before = folder->Items();
+
+    auto first = fetch(*app, a);  // a later save keeps the item's place
+    first->as_contact()->LastName = u"A2";
+    ASSERT_EQ(first->Save(), kOk);
+    EXPECT_EQ(first->oid(), a);
+    auto third = fetch(*app, c);
+    ASSERT_EQ(third->Delete(), kOk);
+    EXPECT_EQ(third->oid(), 0u);
+    EXPECT_EQ(third->Delete(), kNotFound);
+    EXPECT_EQ(fetch(*app, c), nullptr);
+
+    Oid d = save_contact(*app, u"D", u"");
+    EXPECT_GT(d, c);
+    ASSERT_EQ(third->Save(), kOk);  // a deleted item saved again is a new item
+    EXPECT_GT(third->oid(), d);
+
+    folder = app->GetDefaultFolder(kFolderContacts);
+    ItemCollection items = folder->Items();
+    std::vector<std::u16string> names;
+    for (int i = 1; i <= items.Count(); ++i) names.push_back(items.Item(i)->as_contact()->LastName);
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"A2", u"B", u"D", u"C"}));
+    EXPECT_FALSE(items.Item(0));
+    EXPECT_FALSE(items.Item(5));
+    EXPECT_EQ(before.Count(), 3);  // the folder as it was, less what has gone since
+    EXPECT_EQ(before.Item(2)->oid(), b);
+    EXPECT_FALSE(before.Item(3));
+    EXPECT_EQ(app->GetDefaultFolder(kFolderTasks)->Items().Count(), 0);
+
+    // The highest id deleted, and the store opened afresh: still not given out again.
+    Oid highest = third->oid();
+    ASSERT_EQ(third->Delete(), kOk);
+    third.reset();
+    app->Logoff();
+    ASSERT_EQ(app->Logon(0), kOk);
+    EXPECT_GT(save_contact(*app, u"E", u""), highest);
+}
+
+TEST(Outlook, FindReadsRestrictions)
+{
+    TempDevice device;
+    auto app = logged_on();
+    ASSERT_TRUE(app);
+    const Oid lind = save_contact(*app, u"Lind", u"Maja");
+    const Oid lower = save_contact(*app, u"lind", u"MAJA");
+    const Oid berg = save_contact(*app, u"Berg", u"Maja");
+    const Oid quote = save_contact(*app, u"O\"Brien", u"Liam");
+    const Oid firm = save_contact(*app, u"", u"", u"Kova AB");
+    auto folder = app->GetDefaultFolder(kFolderContacts);
+    ItemCollection contacts = folder->Items();
+    save_contact(*app, u"Lind", u"Maja");  // saved after the collection was made
+
+    struct FindCase {
+        const char *name;
+        std::u16string restriction;
+        std::vector<Oid> found;
+    };
+    const FindCase cases[] = {
+        {"one term, ASCII case ignored", u"[LastName] = \"LIND\"", {lind, lower}},
+        {"two terms", u"[FirstName] = \"Maja\" AND [LastName] = \"Berg\"", {berg}},
+        {"no blanks around the equals sign", u"[LastName]=\"Berg\"", {berg}},
+        {"and in lower case", u"[LastName] = \"lind\" and [FirstName] = \"maja\"", {lind, lower}},
+        {"an absent text equals the empty one", u"[LastName] = \"\"", {firm}},
+        {"any text property", u"[CompanyName] = \"kova ab\"", {firm}},
+        {"empty restriction: every contact", u"", {lind, lower, berg, quote, firm}},
+        {"blanks only", u"  ", {lind, lower, berg, quote, firm}},
+        {"no match", u"[LastName] = \"Nobody\"", {}},
+        {"value holding a double quote", u"[LastName] = \"O\"Brien\"", {}},
+        {"unknown name", u"[Nickname] = \"Maja\"", {}},
+        {"a date is not a text", u"[Birthday] = \"\"", {}},
+        {"name case matters", u"[lastname] = \"Lind\"", {}},
+        {"dangling AND", u"[LastName] = \"Lind\" AND", {}},
+        {"AND without blanks", u"[LastName] = \"Lind\"AND[FirstName] = \"Maja\"", {}},
+        {"unquoted value", u"[LastName] = Lind", {}},
+        {"unterminated value", u"[LastName] = \"Lind", {}},
+        {"no brackets", u"LastName = \"Lind\"", {}},
+    };
+    for (const FindCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<Oid> found;
+        for (auto item = contacts.Find(c.restriction); item; item = contacts.FindNext())
+            found.push_back(item->oid());
+        EXPECT_EQ(found, c.found);
+        EXPECT_FALSE(contacts.FindNext());  // stays at the end
+    }
+    EXPECT_FALSE(app->GetDefaultFolder(kFolderTasks)->Items().Find(u""));
+}
+
+TEST(Outlook, DerivesFileAsOnSaveWhenEmpty)
+{
+    struct FileAsCase {
+        const char *name;
+        std::u16string last, first, company, file_as, expected;
+    };
+    const FileAsCase cases[] = {
+        {"both names", u"Lind", u"Maja", u"Kova AB", u"", u"Lind, Maja"},
+        {"last name only", u"Lind", u"", u"Kova AB", u"", u"Lind"},
+        {"first name only", u"", u"Maja", u"Kova AB", u"", u"Maja"},
+        {"no name", u"", u"", u"Kova AB", u"", u"Kova AB"},
+        {"nothing at all", u"", u"", u"", u"", u""},
+        {"given, kept", u"Lind", u"Maja", u"", u"The Boss", u"The Boss"},
+    };
+    TempDevice device;
+    auto app = logged_on();
+    ASSERT_TRUE(app);
+    for (const FileAsCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto contact = create<Contact>(*app, kItemContact);
+        contact->LastName = c.last;
+        contact->FirstName = c.first;
+        contact->CompanyName = c.company;
+        contact->FileAs = c.file_as;
+        ASSERT_EQ(contact->Save(), kOk);
+        EXPECT_EQ(fetch(*app, contact->oid())->as_contact()->FileAs, c.expected);
+    }
+}
+
+TEST(Outlook, RecipientsKeepTheirOrderThroughSaves)
+{
+    TempDevice device;
+    auto app = logged_on();
+    ASSERT_TRUE(app);
+    auto appointment = create<Appointment>(*app, kItemAppointment);
+    Recipients &recipients = appointment->recipients();
+    for (const char16_t *name : {u"Cleo", u"Ann", u"Bo", u"Ann"})
+        recipients.Add(name)->Address = std::u16string(name) + u"@example.com";
+    recipients.Item(2)->Address = u"";
+    ASSERT_EQ(appointment->Save(), kOk);
+
+    auto names = [&](Oid oid) {
+        std::vector<std::u16string> list;
+        auto item = fetch(*app, oid);
+        Recipients &r = item->as_appointment()->recipients();
+        for (int i = 1; i <= r.Count(); ++i) list.push_back(r.Item(i)->Name + u"|" + r.Item(i)->Address);
+        return list;
+    };
+    EXPECT_EQ(names(appointment->oid()),
+              (std::vector<std::u16string>{u"Cleo|Cleo@example.com", u"Ann|", u"Bo|Bo@example.com",
+                                           u"Ann|Ann@example.com"}));
+
+    auto item = fetch(*app, appointment->oid());
+    Recipients &stored = item->as_appointment()->recipients();
+    EXPECT_FALSE(stored.Remove(5));
+    EXPECT_FALSE(stored.Item(0));
+    EXPECT_TRUE(stored.Remove(1));
+    EXPECT_TRUE(stored.Remove(2));  // Bo, now second
+    ASSERT_EQ(item->Save(), kOk);
+    EXPECT_EQ(names(appointment->oid()), (std::vector<std::u16string>{u"Ann|", u"Ann|Ann@example.com"}));
+
+    while (stored.Count()) stored.Remove(stored.Count());
+    ASSERT_EQ(item->Save(), kOk);
+    EXPECT_TRUE(names(appointment->oid()).empty());
+}
+
+TEST(Outlook, RecurrencePatternAndExceptionsSurviveASave)
+{
+    TempDevice device;
+    auto app = logged_on();
+    ASSERT_TRUE(app);
+    auto appointment = create<Appointment>(*app, kItemAppointment);
+    appointment->Start = 45000.375;
+    RecurrencePattern &pattern = appointment->GetRecurrencePattern();
+    pattern.SetRecurrenceType(3);
+    pattern.SetInterval(2);
+    pattern.SetDayOfWeekMask(kMonday | kFriday);
+    pattern.SetInstance(5);
+    pattern.SetDayOfMonth(-1);
+    pattern.SetMonthOfYear(13);
+    pattern.SetOccurrences(7);
+    pattern.DeleteOccurrence(45014.375);
+    pattern.DeleteOccurrence(45007.375);  // made later, listed later
+    ASSERT_EQ(appointment->Save(), kOk);
+
+    auto task = create<Task>(*app, kItemTask);
+    task->DueDate = 45010.0;
+    task->GetRecurrencePattern().SetPatternEndDate(45100.0);
+    task->GetRecurrencePattern().SetPatternStartDate(45003.5);
+    ASSERT_EQ(task->Save(), kOk);
+    auto bare = create<Task>(*app, kItemTask);  // its series starts at its own dates
+    bare->DueDate = 45020.0;
+    bare->GetRecurrencePattern();
+    ASSERT_EQ(bare->Save(), kOk);
+
+    app->Logoff();
+    ASSERT_EQ(app->Logon(0), kOk);
+    auto item = fetch(*app, appointment->oid());
+    Appointment &a = *item->as_appointment();
+    ASSERT_TRUE(a.IsRecurring());
+    const RecurrencePattern &p = a.GetRecurrencePattern();
+    EXPECT_EQ(p.RecurrenceType(), 3);
+    EXPECT_EQ(p.Interval(), 2);
+    EXPECT_EQ(p.DayOfWeekMask(), kMonday | kFriday);
+    EXPECT_EQ(p.Instance(), 5);
+    EXPECT_EQ(p.DayOfMonth(), -1);
+    EXPECT_EQ(p.MonthOfYear(), 13);
+    EXPECT_FALSE(p.NoEndDate());
+    EXPECT_EQ(p.Occurrences(), 7);
+    EXPECT_EQ(p.PatternEndDate(), kNoDate);
+    EXPECT_EQ(p.PatternStartDate(), kNoDate);
+    ASSERT_EQ(p.Exceptions().size(), 2u);
+    EXPECT_EQ(p.Exceptions()[0].OriginalDate, 45014.375);
+    EXPECT_EQ(p.Exceptions()[1].OriginalDate, 45007.375);
+    EXPECT_TRUE(p.Exceptions()[0].Deleted && p.Exceptions()[1].Deleted);
+    a.Start = 45001.25;  // the restored pattern follows its item
+    EXPECT_EQ(p.SeriesStart(), 45001.25);
+
+    auto t_item = fetch(*app, task->oid());
+    const RecurrencePattern &tp = t_item->as_task()->GetRecurrencePattern();
+    EXPECT_EQ(tp.PatternEndDate(), 45100.0);
+    EXPECT_EQ(tp.PatternStartDate(), 45003.5);
+    EXPECT_EQ(tp.SeriesStart(), 45003.5);
+    auto b_item = fetch(*app, bare->oid());
+    Task &b = *b_item->as_task();
+    ASSERT_TRUE(b.IsRecurring());
+    EXPECT_TRUE(b.GetRecurrencePattern().NoEndDate());
+    EXPECT_EQ(b.GetRecurrencePattern().SeriesStart(), 45020.0);  // no start date: the due date
+    b.StartDate = 45015.5;
+    EXPECT_EQ(b.GetRecurrencePattern().SeriesStart(), 45015.5);
+
+    a.ClearRecurrencePattern();
+    ASSERT_EQ(a.Save(), kOk);
+    EXPECT_FALSE(fetch(*app, a.oid())->as_appointment()->IsRecurring());
+}
+
+TEST(Outlook, AFailedSaveChangesNothingStored)
+{
+    TempDevice device;
+    auto app = logged_on();
+    ASSERT_TRUE(app);
+    Oid kept = save_contact(*app, u"Lind", u"Maja");
+    app->Logoff();
+
+    limit_store_growth_for_tests(true);
+    ASSERT_EQ(app->Logon(0), kOk);
+    {
+        auto big = create<Contact>(*app, kItemContact);
+        big->Body.assign(200000, u'x');
+        EXPECT_EQ(big->Save(), kDiskFull);
+        EXPECT_EQ(big->oid(), 0u);
+        auto grown = fetch(*app, kept);
+        grown->as_contact()->Body.assign(200000, u'y');
+        EXPECT_EQ(grown->Save(), kDiskFull);
+    }
+    app->Logoff();
+    limit_store_growth_for_tests(false);
+
+    ASSERT_EQ(app->Logon(0), kOk);
+    EXPECT_EQ(app->GetDefaultFolder(kFolderContacts)->Items().Count(), 1);
+    EXPECT_EQ(fetch(*app, kept)->as_contact()->Body, u"");
+    EXPECT_EQ(save_contact(*app, u"Berg", u""), kept + 1);  // the failed saves used up no id
+}
+
+TEST(Outlook, RefusesToSavePastTheLastId)
+{
+    TempDevice device;
+    auto app = logged_on();
+    ASSERT_TRUE(app);
+    ASSERT_NE(save_contact(*app, u"First", u""), 0u);
+    app->Logoff();
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(store_path().c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "UPDATE sqlite_sequence SET seq = 4294967294 WHERE name = 'items'",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+
+    ASSERT_EQ(app->Logon(0), kOk);
+    EXPECT_EQ(save_contact(*app, u"Last", u""), 0xFFFFFFFFu);
+    auto contact = create<Contact>(*app, kItemContact);
+    EXPECT_EQ(contact->Save(), kFail);
+    EXPECT_EQ(contact->oid(), 0u);
+    EXPECT_EQ(app->GetDefaultFolder(kFolderContacts)->Items().Count(), 2);
+}
+
+}  // namespace
+}  // namespace kova::pim
