@@ -10,6 +10,8 @@
 #include "interface/object_name.h"
 #include "kova/kova.h"
 #include "model/record.h"
+#include "store/connection.h"
+#include "store/operations.h"
 #include "vobject/read/read_objects.h"
 #include "vobject/write/object_writer.h"
 
@@ -58,11 +60,14 @@ KOVA_API uint32_t KOVA_Open(void)
 {
     return guarded([] {
         kova::base::configure_log();
-        return to_code(Status::Ok);
+        return to_code(kova::store::POL_Open());
     });
 }
 
-KOVA_API uint32_t KOVA_Close(void) { return to_code(Status::Ok); }
+KOVA_API uint32_t KOVA_Close(void)
+{
+    return guarded([] { return to_code(kova::store::POL_Close()); });
+}
 
 KOVA_API uint32_t KOVA_ReadObjects(const char16_t *path, KOVA_ReaderCallback callback,
                                    void *context)
@@ -78,27 +83,33 @@ KOVA_API uint32_t KOVA_WriteObject(uint32_t type, ObjectRecord *record, const ch
     return guarded([&] { return kova::api::write_object(type, record, path, overwrite); });
 }
 
-// The store arrives with its own module; until then it is never open.
-KOVA_API uint32_t KOVA_AddObject(uint32_t, ObjectRecord *, char *)
+KOVA_API uint32_t KOVA_AddObject(uint32_t type, ObjectRecord *record, char *idOut)
 {
-    return to_code(Status::PimNotOpened);
+    return guarded([&] { return to_code(kova::store::POL_AddObject(type, *record, idOut)); });
 }
 
-KOVA_API uint32_t KOVA_ModifyObject(uint32_t, const char *id, ObjectRecord *)
+KOVA_API uint32_t KOVA_ModifyObject(uint32_t type, const char *id, ObjectRecord *record)
 {
-    if (!id) return to_code(Status::InvalidId);
-    return to_code(Status::PimNotOpened);
+    return guarded([&] { return to_code(kova::store::POL_ModifyObject(type, id, *record)); });
 }
 
-KOVA_API uint32_t KOVA_FindObject(uint32_t, ObjectRecord *, char *) { return 0; }
+// A found flag, not a result code: a search that fails finds nothing.
+KOVA_API uint32_t KOVA_FindObject(uint32_t type, ObjectRecord *record, char *idOut)
+{
+    try {
+        return kova::store::POL_FindObject(type, *record, idOut);
+    } catch (...) {
+        return 0;
+    }
+}
 
-KOVA_API uint32_t KOVA_GetObjectById(uint32_t, const char *id, ObjectRecord *record)
+KOVA_API uint32_t KOVA_GetObjectById(uint32_t type, const char *id, ObjectRecord *record)
 {
     KOVA_LOG_TRACE("KOVA:  KOVA_GetObjectById()");
     if (!id) return to_code(Status::InvalidId);
     if (!record) return to_code(Status::GeneralFailure);
     std::memset(record, 0, sizeof *record);
-    return to_code(Status::PimNotOpened);
+    return guarded([&] { return to_code(kova::store::POL_GetObjectById(type, id, *record)); });
 }
 
 KOVA_API const char16_t *KOVA_CodeToString(uint32_t code)

@@ -37,6 +37,15 @@ template <size_t N> bool copy_field(char (&destination)[N], std::string_view sou
     return copy_field(destination, N, source);
 }
 
+// The text of a fixed array; a caller-built record may fill one to the brim, so this
+// never reads past it.
+template <size_t N> std::string_view field_view(const char (&text)[N])
+{
+    size_t length = 0;
+    while (length < N && text[length]) ++length;
+    return std::string_view(text, length);
+}
+
 // Text of value component index of the first node, or null.
 const char *first_value(const PropertyNode *node, unsigned index = 0);
 

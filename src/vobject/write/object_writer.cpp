@@ -3,16 +3,11 @@
 #include <algorithm>
 #include <string_view>
 
+#include "model/record.h"
 #include "vobject/write/line_writer.h"
 
 namespace kova::vobject {
 namespace {
-
-// A caller-built record may fill an array to the brim; never read past it.
-template <size_t N> std::string_view field(const char (&text)[N])
-{
-    return std::string_view(text, static_cast<size_t>(std::find(text, text + N, '\0') - text));
-}
 
 // Where one object goes, and under which kind its failures are logged. The results of
 // single lines are dropped on purpose: a failed line is logged and the object goes on.
@@ -55,7 +50,7 @@ private:
 void write_vcard(ObjectOut &out, const ContactRecord &c)
 {
     out.fixed("BEGIN", "VCARD");
-    out.fixed("VERSION", field(c.Version));
+    out.fixed("VERSION", model::field_view(c.Version));
     out.required("N", c.N);
     out.list("FN", c.FN);
     out.list("NICKNAME", c.Nickname);
@@ -72,7 +67,7 @@ void write_vcard(ObjectOut &out, const ContactRecord &c)
     out.list("X-ANNIVERSARY", c.Anniversary);
     out.list("X-CHILDREN", c.Children);
     out.list("X-ASSISTANT", c.Assistant);
-    out.luid(field(c.Luid));
+    out.luid(model::field_view(c.Luid));
     out.fixed("END", "VCARD");
 }
 
@@ -95,7 +90,7 @@ void write_vevent(ObjectOut &out, const CalendarRecord &c)
     out.list("RRULE", a.RRule);
     out.list("EXDATE", a.ExDate);
     out.list("ATTENDEE", a.Attendee);
-    out.luid(field(c.Luid));
+    out.luid(model::field_view(c.Luid));
     out.fixed("X-BLUETOOTH-ALLDAYEVENT", a.AllDay ? "TRUE" : "FALSE");
     out.fixed("END", "VEVENT");
 }
@@ -117,7 +112,7 @@ void write_vtodo(ObjectOut &out, const CalendarRecord &c)
     out.list("RRULE", t.RRule);
     out.list("EXDATE", t.ExDate);
     out.list("ATTENDEE", t.Attendee);
-    out.luid(field(c.Luid));
+    out.luid(model::field_view(c.Luid));
     out.fixed("END", "VTODO");
 }
 
@@ -125,7 +120,7 @@ void write_vtodo(ObjectOut &out, const CalendarRecord &c)
 void write_vcalendar(ObjectOut &out, const CalendarRecord &c)
 {
     out.fixed("BEGIN", "VCALENDAR");
-    out.fixed("VERSION", field(c.Version));
+    out.fixed("VERSION", model::field_view(c.Version));
     if (c.Kind == KOVA_KIND_APPOINTMENT)
         write_vevent(out, c);
     else if (c.Kind == KOVA_KIND_TASK)
@@ -136,14 +131,14 @@ void write_vcalendar(ObjectOut &out, const CalendarRecord &c)
 void write_vnote(ObjectOut &out, const NoteRecord &n)
 {
     out.fixed("BEGIN", "VNOTE");
-    out.fixed("VERSION", field(n.Version));
+    out.fixed("VERSION", model::field_view(n.Version));
     out.list("DCREATED", n.DCreated);
     out.list("LAST-MODIFIED", n.LastModified);
     out.list("SUMMARY", n.Summary);
     out.required("BODY", n.Body);
     out.list("CATEGORIES", n.Categories);
     out.list("CLASS", n.Class);
-    out.luid(field(n.Luid));
+    out.luid(model::field_view(n.Luid));
     out.fixed("END", "VNOTE");
 }
 
@@ -153,22 +148,22 @@ void write_vnote(ObjectOut &out, const NoteRecord &n)
 void write_vmessage(ObjectOut &out, const MessageRecord &m)
 {
     out.fixed("BEGIN", "VMSG");
-    out.fixed("VERSION", field(m.Version));
-    out.fixed("X-IRMC-STATUS", field(m.IrmcStatus));
-    out.fixed("X-IRMC-TYPE", field(m.IrmcType));
-    out.luid(field(m.Luid));
-    out.fixed("X-BT-FOLDER", field(m.Folder));
+    out.fixed("VERSION", model::field_view(m.Version));
+    out.fixed("X-IRMC-STATUS", model::field_view(m.IrmcStatus));
+    out.fixed("X-IRMC-TYPE", model::field_view(m.IrmcType));
+    out.luid(model::field_view(m.Luid));
+    out.fixed("X-BT-FOLDER", model::field_view(m.Folder));
     out.fixed("BEGIN", "VENV");
     out.fixed("BEGIN", "VBODY");
-    out.fixed_if_set("Return-Path", field(m.ReturnPath));
-    out.fixed_if_set("Date", field(m.Date));
-    out.fixed("From", field(m.From));
-    out.fixed("To", field(m.To));
-    out.fixed_if_set("Cc", field(m.Cc));
-    out.fixed_if_set("Reply-To", field(m.ReplyTo));
-    out.fixed("Subject", field(m.Subject));
-    out.fixed_if_set("Content-Type", field(m.MainPart.ContentType));
-    out.fixed_if_set("Content-Transfer-Encoding", field(m.MainPart.ContentTransferEncoding));
+    out.fixed_if_set("Return-Path", model::field_view(m.ReturnPath));
+    out.fixed_if_set("Date", model::field_view(m.Date));
+    out.fixed("From", model::field_view(m.From));
+    out.fixed("To", model::field_view(m.To));
+    out.fixed_if_set("Cc", model::field_view(m.Cc));
+    out.fixed_if_set("Reply-To", model::field_view(m.ReplyTo));
+    out.fixed("Subject", model::field_view(m.Subject));
+    out.fixed_if_set("Content-Type", model::field_view(m.MainPart.ContentType));
+    out.fixed_if_set("Content-Transfer-Encoding", model::field_view(m.MainPart.ContentTransferEncoding));
     out.plain("");
     // The body's own line breaks are the newlines inside its text.
     if (m.MainPart.Text) out.plain(m.MainPart.Text);

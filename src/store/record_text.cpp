@@ -1,0 +1,52 @@
+#include "store/record_text.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "convert/value_text.h"
+#include "model/record.h"
+
+namespace kova::store {
+
+std::u16string value_text(PropertyNode *list, unsigned index)
+{
+    std::u16string text;
+    convert::ValueToText(list, index, text);
+    return text;
+}
+
+bool has_value(const PropertyNode *list) { return model::first_value(list, 0) != nullptr; }
+
+const char *raw_text(const PropertyNode *list)
+{
+    const char *text = model::first_value(list, 0);
+    return text ? text : "";
+}
+
+void format_id(char *buffer, size_t capacity, uint32_t id)
+{
+    if (capacity) std::snprintf(buffer, capacity, "%08x", id);
+}
+
+std::optional<uint32_t> parse_id(const char *text)
+{
+    if (!text) return std::nullopt;
+    const char *p = text;
+    while (std::isspace(static_cast<unsigned char>(*p))) ++p;
+    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && std::isxdigit(static_cast<unsigned char>(p[2])))
+        p += 2;
+    uint64_t value = 0;
+    const char *digits = p;
+    for (; std::isxdigit(static_cast<unsigned char>(*p)); ++p) {
+        value = value * 16 + static_cast<uint64_t>(std::isdigit(static_cast<unsigned char>(*p))
+                                                       ? *p - '0'
+                                                       : std::tolower(*p) - 'a' + 10);
+        if (value > UINT32_MAX) return std::nullopt;
+    }
+    if (p == digits) return std::nullopt;
+    while (std::isspace(static_cast<unsigned char>(*p))) ++p;
+    if (*p) return std::nullopt;
+    return static_cast<uint32_t>(value);
+}
+
+}  // namespace kova::store

@@ -1,0 +1,31 @@
+// What every conversion of the bridge does with record values and object ids.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "kova/kova.h"
+
+namespace kova::store {
+
+// Component index of the list's first occurrence as UTF-16 (quoted-printable, charset
+// and escapes undone); empty when the list or the component is missing.
+std::u16string value_text(PropertyNode *list, unsigned index = 0);
+
+// Whether the list's first occurrence has a component 0 text.
+bool has_value(const PropertyNode *list);
+
+// Component 0 of the first occurrence as it stands in the record; "" when missing.
+const char *raw_text(const PropertyNode *list);
+
+// An object id as eight lower-case hexadecimal digits.
+void format_id(char *buffer, size_t capacity, uint32_t id);
+template <size_t N> void format_id(char (&buffer)[N], uint32_t id) { format_id(buffer, N, id); }
+
+// An id text as one hexadecimal number of 32 bits ("2a", "0000002a", "0x2a"; blanks
+// around it are allowed); nullopt for anything else.
+std::optional<uint32_t> parse_id(const char *text);
+
+}  // namespace kova::store
