@@ -161,9 +161,11 @@ std::optional<Item> parse_day_number(std::string_view token)
 }
 
 // Months "6", "12$" and days of the year "100", "366$": leading digits in range, then an
-// optional mark; anything else after the digits is ignored.
+// optional mark; anything else after the digits is ignored. An end date is never an item,
+// or "YM1 00050101T000000Z" (the generator leaves out the count 2) would read as month 5.
 std::optional<Item> parse_bounded(std::string_view token, size_t max_digits, int32_t last)
 {
+    if (is_end_date(token)) return std::nullopt;
     int32_t value = 0;
     size_t digits = read_number(token, max_digits, value);
     if (digits == 0 || value < 1 || value > last) return std::nullopt;
