@@ -17,6 +17,8 @@ for h in $harnesses; do targets="$targets fuzz_$h"; done
 cmake --build build-fuzz -j"$jobs" --target $targets
 mkdir -p build-fuzz/artifacts
 status=0
+passed=0
+failed=0
 for h in $harnesses; do
     mkdir -p "build-fuzz/corpus/$h"
     dict=""
@@ -31,6 +33,8 @@ for h in $harnesses; do
         "build-fuzz/corpus/$h" "fuzz/corpus/$h" 2>"build-fuzz/$h.log" || rc=1
     grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|stat::number_of_executed_units|^==[0-9]+==ERROR|SUMMARY' \
         "build-fuzz/$h.log" || true
+    if [ $rc -eq 0 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
     [ $rc -eq 0 ] || { status=1; echo "fuzz: $h found a problem, see build-fuzz/$h.log"; tail -40 "build-fuzz/$h.log"; }
 done
+echo "fuzz: $passed passed, $failed failed"
 exit $status
