@@ -138,6 +138,7 @@ TEST(Hostile, AFullTmpfsKeepsWhatWasStoredBefore)
     read_names(stored, seen);
     ASSERT_FALSE(seen.names.empty());
     EXPECT_EQ(seen.names.front(), "Stored Before");
+    umount2(mounted.c_str(), MNT_DETACH);  // so that the device folder can go
 }
 
 // A device root that is a plain file: nothing can be created in it, and nothing else
