@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "base/log.h"
 #include "base/utf16.h"
 #include "kova/kova.h"
 #include "model/record.h"
