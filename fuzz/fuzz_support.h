@@ -2,8 +2,9 @@
 // is read), a fixed time zone with daylight saving, and a scratch folder for files.
 #pragma once
 
-#include <cstdlib>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
