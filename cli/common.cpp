@@ -143,6 +143,7 @@ bool open_store()
 
 Progress::Progress(std::string what)
     : what_(std::move(what)), enabled_(isatty(STDERR_FILENO) != 0),
+      shares_terminal_(enabled_ && isatty(STDOUT_FILENO) != 0),
       start_(std::chrono::steady_clock::now()), last_(start_)
 {
 }
@@ -151,11 +152,16 @@ void Progress::step(unsigned done)
 {
     if (!enabled_) return;
     auto now = std::chrono::steady_clock::now();
-    if (now - start_ < kProgressDelay || (shown_ && now - last_ < kProgressInterval)) return;
+    if (now - start_ < kProgressDelay || (drawn_once_ && now - last_ < kProgressInterval)) return;
     last_ = now;
-    shown_ = true;
+    shown_ = drawn_once_ = true;
     std::fprintf(stderr, "\r\033[K%s: %u object%s", what_.c_str(), done, done == 1 ? "" : "s");
     std::fflush(stderr);
+}
+
+void Progress::make_room()
+{
+    if (shares_terminal_) clear();
 }
 
 void Progress::clear()

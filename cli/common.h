@@ -74,13 +74,18 @@ public:
     Progress &operator=(const Progress &) = delete;
 
     void step(unsigned done);
-    // Takes the line away, so that other output starts on a clean line.
-    void clear();
+    // Before a line on standard output: when that is the same terminal, takes the
+    // progress line away so that the output starts on a clean line.
+    void make_room();
 
 private:
+    void clear();
+
     std::string what_;
     bool enabled_;
+    bool shares_terminal_;
     bool shown_ = false;
+    bool drawn_once_ = false;
     std::chrono::steady_clock::time_point start_, last_;
 };
 

@@ -25,6 +25,7 @@ namespace {
 struct Target {
     std::string id;
     KindSet kinds;
+    const StoredObject *stored;  // what the walk found; null for an id on the command line
 };
 
 bool ends_with(const std::string &text, const char *suffix)
@@ -128,14 +129,15 @@ int run_export(const ExportOptions &options)
     if (!open_store()) return kExitNoStore;
 
     std::vector<Target> targets;
-    for (const std::string &id : options.ids) targets.push_back({id, kinds});
+    std::optional<std::vector<StoredObject>> stored;
+    for (const std::string &id : options.ids) targets.push_back({id, kinds, nullptr});
     if (options.ids.empty()) {
-        auto stored = stored_objects(kinds);
+        stored = stored_objects(kinds);
         if (!stored) {
             report_no_store(code_text(KOVA_PIM_ERROR));
             return kExitNoStore;
         }
-        for (const StoredObject &o : *stored) targets.push_back({o.id, kind_bit(o.kind)});
+        for (const StoredObject &o : *stored) targets.push_back({o.id, kind_bit(o.kind), &o});
     }
 
     unsigned written = 0, failed = 0;
@@ -149,7 +151,11 @@ int run_export(const ExportOptions &options)
             continue;
         }
         std::string name = display_name(type, *record.get());
-        const char *word = type_word(type, *record.get());
+        std::string word = type_word(type, *record.get());
+        if (target.stored) {  // the walk knows the item's kind, and its title as a name
+            word = kind_word(target.stored->kind);
+            if (name.empty()) name = target.stored->name;
+        }
         std::string path = file;
         if (!options.dir.empty())
             path = options.dir + "/" + target.id + (type == KOVA_TYPE_CONTACT ? ".vcf" : ".vcs");

@@ -40,7 +40,7 @@ void import_object(uint32_t type, ObjectRecord *record, uint32_t, void *context)
     uint32_t rc = KOVA_OK;
     bool updated = false;
     if (!run.options.dry_run) rc = store(run.options, type, record, id, updated);
-    run.progress.clear();
+    run.progress.make_room();
     if (rc != KOVA_OK) {
         ++run.failed;
         error(run.file, std::string(word) + " \"" + name + "\": " + code_text(rc));
