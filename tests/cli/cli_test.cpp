@@ -377,6 +377,25 @@ TEST(Cli, CheckShowsTheLinesThatExplainEachFile)
     EXPECT_FALSE(std::filesystem::exists(device.path("pim.db")));  // the store stays shut
 }
 
+// The private device root carries the user's registry, also one the Windows editor wrote
+// (UTF-16LE): a value without CHARSET is then read as its DefaultInputCharset says.
+TEST(Cli, CheckReadsWithTheUsersCharsetSettings)
+{
+    TempDevice device;
+    std::u16string registry = u"\uFEFFWindows Registry Editor Version 5.00\r\n\r\n"
+                              u"[HKEY_LOCAL_MACHINE\\Software\\Harvex\\BTConfig\\General]\r\n"
+                              u"\"DefaultInputCharset\"=\"WINDOWS-1251\"\r\n";
+    std::string bytes;
+    for (char16_t c : registry) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    write_file(device.path("registry.reg"), bytes);
+    // "Соколов" in Windows-1251, without a CHARSET parameter.
+    write_file(device.path("card.vcf"),
+               "BEGIN:VCARD\r\nVERSION:2.1\r\nN:\xD1\xEE\xEA\xEE\xEB\xEE\xE2\r\nEND:VCARD\r\n");
+    Result r = kova({"check", device.path("card.vcf")});
+    EXPECT_EQ(r.exit, 0);
+    EXPECT_TRUE(has_line(r.out, "  contact Соколов: Parsing successful")) << r.out;
+}
+
 // The listener on an address of this test's own: the one LogReceiver would take.
 std::string own_address()
 {
