@@ -67,7 +67,10 @@ int main(int argc, char **argv)
     ListOptions list_options;
     CLI::App *list_command = app.add_subcommand(
         "list", "List the store's objects: type, id and display name, one a line");
-    list_command->add_option("-t,--type", list_options.types, "Only objects of this type (repeatable)")
+    list_command
+        ->add_option("-t,--type", list_options.types,
+                     "Only objects of these types (repeat it, or separate them with commas)")
+        ->delimiter(',')
         ->check(CLI::IsMember(kListTypes))
         ->type_name("TYPE");
 
