@@ -37,7 +37,8 @@ bool ends_with(const std::string &text, const char *suffix)
 // What to export when no --type is given; 0 when the command line does not say.
 KindSet inferred_kinds(const ExportOptions &options)
 {
-    if (!options.ids.empty() || !options.dir.empty()) return kind_bit(Kind::Contact) | kCalendarKinds;
+    if (!options.ids.empty() || !options.dir.empty())
+        return kind_bit(Kind::Contact) | kCalendarKinds;
     if (ends_with(options.output, ".vcf")) return kind_bit(Kind::Contact);
     if (ends_with(options.output, ".vcs")) return kCalendarKinds;
     return 0;
@@ -97,7 +98,8 @@ bool start_dir(const std::string &dir)
 {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
-    if (!ec && !std::filesystem::is_directory(dir, ec)) ec = std::make_error_code(std::errc::not_a_directory);
+    if (!ec && !std::filesystem::is_directory(dir, ec))
+        ec = std::make_error_code(std::errc::not_a_directory);
     if (!ec && access(dir.c_str(), W_OK) != 0) ec = std::error_code(errno, std::generic_category());
     if (ec) error(dir, "cannot write files here (" + ec.message() + ")");
     return !ec;

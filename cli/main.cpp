@@ -41,7 +41,8 @@ int main(int argc, char **argv)
     ImportOptions import_options;
     CLI::App *import_command = app.add_subcommand(
         "import", "Read every object of each FILE and store it; one line per object");
-    import_command->add_option("FILE", import_options.files, "vCard, vCalendar, vNote or vMessage files")
+    import_command
+        ->add_option("FILE", import_options.files, "vCard, vCalendar, vNote or vMessage files")
         ->required();
     import_command->add_flag("-u,--update", import_options.update,
                              "Update an object already in the store instead of adding another");
@@ -60,7 +61,8 @@ int main(int argc, char **argv)
         "-o,--output", export_options.output,
         "Write every object into this one file (.vcf: contacts, .vcs: calendar items)");
     CLI::Option *dir = export_command->add_option(
-        "-d,--dir", export_options.dir, "Write one file per object into this folder, <id>.vcf or <id>.vcs");
+        "-d,--dir", export_options.dir,
+        "Write one file per object into this folder, <id>.vcf or <id>.vcs");
     output->excludes(dir)->type_name("FILE");
     dir->type_name("DIR");
 

@@ -308,8 +308,10 @@ TEST(Cli, BadInputIsReportedAndChangesNothing)
          "kova: " + device.path("newer.vcf") + ": Parsing error (kova check tells why)"},
         {"a good object before a bad one", {"import", device.path("half.vcf")}, 1,
          "kova: " + device.path("half.vcf") + ": Parsing error (kova check tells why)"},
-        {"unwritable output", {"export", "--type", "contact", "-o", device.path("plain-file/x.vcf")},
-         1, "kova: " + device.path("plain-file/x.vcf") + ": Could not open the file (Not a directory)"},
+        {"unwritable output",
+         {"export", "--type", "contact", "-o", device.path("plain-file/x.vcf")}, 1,
+         "kova: " + device.path("plain-file/x.vcf") +
+             ": Could not open the file (Not a directory)"},
         {"unknown id shown", {"show", "0000abcd"}, 1, "kova: 0000abcd: The object was not found"},
         {"unknown id exported", {"export", "abcd"}, 1, "kova: abcd: The object was not found"},
         {"device root that is a file", {"--device-root", device.path("plain-file"), "list"}, 3,
