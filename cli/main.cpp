@@ -1,126 +1,129 @@
-// kova: the command-line face of the library.
-//   kova read FILE    reads every object of a vObject file and prints what was read
-#include <cstdio>
-#include <cstring>
-#include <string>
+// kova: the command-line face of the library. It loads files into the device store,
+// lists, shows and exports what is there, checks files and explains why one is refused,
+// and prints the diagnostic log. The commands live in their own files (commands.h);
+// this one owns the command line and the device root.
+#include <CLI/CLI.hpp>
 
-#include "base/utf16.h"
-#include "kova/kova.h"
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "commands.h"
+#include "common.h"
 
 namespace {
 
-struct Field {
-    const char *name;
-    PropertyNode *const *list;
-};
+using namespace kova::cli;
 
-void print_list(const char *name, const PropertyNode *node)
-{
-    for (; node; node = node->Next) {
-        std::string line = std::string("  ") + name;
-        for (const TextNode *p = node->Params; p; p = p->Next)
-            if (p->Text && *p->Text) line += std::string(";") + p->Text;
-        line += ":";
-        bool first = true;
-        for (const TextNode *v = node->Values; v; v = v->Next) {
-            if (!first) line += ";";
-            if (v->Text) line += v->Text;
-            first = false;
-        }
-        std::printf("%s\n", line.c_str());
-    }
-}
+constexpr const char *kExitCodes =
+    "Exit codes: 0 all done; 1 a file was refused, an object not stored or an id not found;\n"
+    "2 the command line is wrong; 3 the store cannot be opened.\n"
+    "The device root is --device-root, else $KOVA_DEVICE_ROOT, else $XDG_DATA_HOME/kova,\n"
+    "else ~/.local/share/kova. See kova(1).";
 
-void print_fields(const Field *fields, size_t count)
-{
-    for (size_t i = 0; i < count; ++i) print_list(fields[i].name, *fields[i].list);
-}
-
-void print_head(const char *kind, uint32_t status, const char *version, const char *luid)
-{
-    std::printf("%s (status %u)\n", kind, status);
-    if (*version) std::printf("  VERSION:%s\n", version);
-    if (*luid) std::printf("  X-IRMC-LUID:%s\n", luid);
-}
-
-void print_object(uint32_t type, ObjectRecord *record, uint32_t status, void *context)
-{
-    ++*static_cast<unsigned *>(context);
-    if (type == KOVA_TYPE_CONTACT) {
-        const ContactRecord &c = record->Contact;
-        print_head("vCard", status, c.Version, c.Luid);
-        const Field fields[] = {
-            {"N", &c.N},         {"FN", &c.FN},         {"NICKNAME", &c.Nickname},
-            {"ADR", &c.Adr},     {"ORG", &c.Org},       {"TITLE", &c.Title},
-            {"ROLE", &c.Role},   {"TEL", &c.Tel},       {"URL", &c.Url},
-            {"EMAIL", &c.Email}, {"NOTE", &c.Note},     {"BDAY", &c.Bday},
-            {"X-SPOUSE", &c.Spouse}, {"X-ANNIVERSARY", &c.Anniversary},
-            {"X-CHILDREN", &c.Children}, {"X-ASSISTANT", &c.Assistant},
-        };
-        print_fields(fields, sizeof fields / sizeof *fields);
-    } else if (type == KOVA_TYPE_CALENDAR) {
-        const CalendarRecord &c = record->Calendar;
-        bool appointment = c.Kind == KOVA_KIND_APPOINTMENT;
-        print_head(appointment ? "VEVENT" : "VTODO", status, c.Version, c.Luid);
-        const Field shared[] = {
-            {"CATEGORIES", &c.Categories}, {"COMPLETED", &c.Completed},
-            {"DESCRIPTION", &c.Description}, {"DUE", &c.Due}, {"DTEND", &c.DtEnd},
-            {"PRIORITY", &c.Priority}, {"DTSTART", &c.DtStart}, {"STATUS", &c.Status},
-            {"SUMMARY", &c.Summary}, {"CLASS", &c.Class},
-        };
-        print_fields(shared, sizeof shared / sizeof *shared);
-        if (appointment) {
-            const auto &a = c.Appointment;
-            const Field tail[] = {{"LOCATION", &a.Location}, {"DALARM", &a.DAlarm},
-                                  {"RRULE", &a.RRule},       {"EXDATE", &a.ExDate},
-                                  {"ATTENDEE", &a.Attendee}};
-            print_fields(tail, sizeof tail / sizeof *tail);
-            if (a.AllDay) std::printf("  X-BLUETOOTH-ALLDAYEVENT:TRUE\n");
-        } else {
-            const auto &t = c.Task;
-            const Field tail[] = {{"DALARM", &t.DAlarm}, {"RRULE", &t.RRule},
-                                  {"EXDATE", &t.ExDate}, {"ATTENDEE", &t.Attendee}};
-            print_fields(tail, sizeof tail / sizeof *tail);
-        }
-    } else if (type == KOVA_TYPE_NOTE) {
-        const NoteRecord &n = record->Note;
-        print_head("vNote", status, n.Version, n.Luid);
-        const Field fields[] = {{"DCREATED", &n.DCreated}, {"LAST-MODIFIED", &n.LastModified},
-                                {"CATEGORIES", &n.Categories}, {"CLASS", &n.Class},
-                                {"BODY", &n.Body}, {"SUMMARY", &n.Summary}};
-        print_fields(fields, sizeof fields / sizeof *fields);
-    } else {
-        const MessageRecord &m = record->Message;
-        print_head("vMessage", status, m.Version, m.Luid);
-        const struct {
-            const char *name;
-            const char *value;
-        } headers[] = {{"X-IRMC-STATUS", m.IrmcStatus}, {"X-BT-FOLDER", m.Folder},
-                       {"Date", m.Date}, {"From", m.From}, {"To", m.To},
-                       {"Subject", m.Subject}};
-        for (const auto &h : headers)
-            if (*h.value) std::printf("  %s:%s\n", h.name, h.value);
-        for (const ContentPart *part = &m.MainPart; part; part = part->Next)
-            std::printf("  part %s, %zu bytes\n", part->ContentType,
-                        part->Text ? std::strlen(part->Text) : size_t{0});
-    }
-}
-
-int usage()
-{
-    std::fprintf(stderr, "usage: kova read FILE\n");
-    return 2;
-}
+const std::vector<std::string> kListTypes = {"contact", "appointment", "task",
+                                             "calendar", "message", "note"};
+const std::vector<std::string> kFetchTypes = {"contact", "calendar", "appointment", "task"};
 
 }  // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc != 3 || std::strcmp(argv[1], "read") != 0) return usage();
-    std::u16string path = kova::base::utf8_to_utf16(argv[2]);
-    unsigned count = 0;
-    uint32_t rc = KOVA_ReadObjects(path.c_str(), print_object, &count);
-    std::printf("%u object(s) read: %s\n", count,
-                kova::base::utf16_to_utf8(KOVA_CodeToString(rc)).c_str());
-    return rc == 0 ? 0 : 1;
+    CLI::App app{"Moves personal information between vObject files (vCard 2.1, vCalendar 1.0,\n"
+                 "vNote, vMessage) and a device's personal information store.",
+                 "kova"};
+    app.set_version_flag("--version", std::string("kova ") + KOVA_VERSION);
+    app.require_subcommand(1);
+    app.fallthrough();  // the global options go before or after the command
+    std::string device_root;
+    app.add_option("--device-root", device_root, "The device root to work on")->type_name("DIR");
+
+    ImportOptions import_options;
+    CLI::App *import_command = app.add_subcommand(
+        "import", "Read every object of each FILE and store it; one line per object");
+    import_command
+        ->add_option("FILE", import_options.files, "vCard, vCalendar, vNote or vMessage files")
+        ->required();
+    import_command->add_flag("-u,--update", import_options.update,
+                             "Update an object already in the store instead of adding another");
+    import_command->add_flag("-n,--dry-run", import_options.dry_run,
+                             "Only read the files; store nothing");
+
+    ExportOptions export_options;
+    CLI::App *export_command = app.add_subcommand(
+        "export", "Write stored contacts and calendar items out as files, by ID or all of a type");
+    export_command->add_option("ID", export_options.ids, "Object ids, as kova list shows them");
+    export_command
+        ->add_option("-t,--type", export_options.type,
+                     "contact or calendar (or appointment, task); without ids: every such object")
+        ->check(CLI::IsMember(kListTypes));
+    CLI::Option *output = export_command->add_option(
+        "-o,--output", export_options.output,
+        "Write every object into this one file (.vcf: contacts, .vcs: calendar items)");
+    CLI::Option *dir = export_command->add_option(
+        "-d,--dir", export_options.dir,
+        "Write one file per object into this folder, <id>.vcf or <id>.vcs");
+    output->excludes(dir)->type_name("FILE");
+    dir->type_name("DIR");
+
+    ListOptions list_options;
+    CLI::App *list_command = app.add_subcommand(
+        "list", "List the store's objects: type, id and display name, one a line");
+    list_command
+        ->add_option("-t,--type", list_options.types,
+                     "Only objects of these types (repeat it, or separate them with commas)")
+        ->delimiter(',')
+        ->check(CLI::IsMember(kListTypes))
+        ->type_name("TYPE");
+
+    ShowOptions show_options;
+    CLI::App *show_command = app.add_subcommand(
+        "show", "Print what a file or a stored object holds, property by property");
+    show_command->alias("read");
+    show_command->add_option("TARGET", show_options.targets, "A file, or an object id")->required();
+    show_command
+        ->add_option("-t,--type", show_options.type, "For an id: contact or calendar")
+        ->check(CLI::IsMember(kFetchTypes));
+
+    CheckOptions check_options;
+    CLI::App *check_command = app.add_subcommand(
+        "check", "Validate files; show per file and per object the result and its diagnostics");
+    check_command->add_option("FILE", check_options.files, "Files to check")->required();
+
+    LogOptions log_options;
+    CLI::App *log_command = app.add_subcommand(
+        "log", "Print the diagnostic log arriving on UDP port 38182 until interrupted");
+    log_command->add_option("-a,--address", log_options.address, "The IPv4 address to listen on")
+        ->capture_default_str();
+
+    app.footer(kExitCodes);
+    for (CLI::App *command : app.get_subcommands({})) command->footer(kExitCodes);
+
+    if (argc < 2) {
+        std::cerr << app.help();
+        return kExitUsage;
+    }
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError &e) {
+        if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
+        // CLI11 misses the command before it sees the word that was meant as one.
+        std::vector<std::string> rest = app.remaining();
+        if (app.get_subcommands().empty() && !rest.empty())
+            std::fprintf(stderr, "kova: %s: %s (kova --help lists them)\n", rest.front().c_str(),
+                         rest.front()[0] == '-' ? "not an option" : "not a command");
+        else
+            std::fprintf(stderr, "kova: %s (kova --help lists the commands and options)\n",
+                         e.what());
+        return kExitUsage;
+    }
+
+    if (!device_root.empty()) setenv("KOVA_DEVICE_ROOT", device_root.c_str(), 1);
+    if (*import_command) return run_import(import_options);
+    if (*export_command) return run_export(export_options);
+    if (*list_command) return run_list(list_options);
+    if (*show_command) return run_show(show_options);
+    if (*check_command) return run_check(check_options);
+    if (*log_command) return run_log(log_options);
+    return kExitUsage;
 }

@@ -1,0 +1,479 @@
+// The kova tool end to end: the installed binary run on fresh device roots, judged by
+// its exit codes, output lines, the files it writes and what the store holds afterwards.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+extern char **environ;
+
+namespace kova::testing {
+namespace {
+
+const std::string kKova = std::string(KOVA_CLI_PREFIX) + "/bin/kova";
+const std::string kSamples = KOVA_SAMPLES_DIR;
+
+std::string sample(const char *name) { return kSamples + "/" + name; }
+
+struct Result {
+    int exit = -1;
+    std::string out, err;
+};
+
+// A running kova with its standard output and error on pipes.
+class Child {
+public:
+    explicit Child(const std::vector<std::string> &args)
+    {
+        int out[2], err[2];
+        if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        std::vector<char *> argv{const_cast<char *>(kKova.c_str())};
+        for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, kKova.c_str(), &actions, nullptr, argv.data(), environ) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(out[1]);
+        close(err[1]);
+        fds_[0] = out[0];
+        fds_[1] = err[0];
+    }
+    ~Child()
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        for (int fd : fds_) close(fd);
+    }
+
+    // Reads until stream (0 out, 1 err) holds text or the time runs out.
+    bool wait_for(int stream, const std::string &text, int timeout_ms)
+    {
+        const std::string &seen = stream == 0 ? result_.out : result_.err;
+        auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        while (seen.find(text) == std::string::npos) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                until - std::chrono::steady_clock::now());
+            if (left.count() <= 0 || !pump(static_cast<int>(left.count()))) return false;
+        }
+        return true;
+    }
+
+    void signal(int number) { kill(pid_, number); }
+
+    Result finish()
+    {
+        while (pump(-1)) {
+        }
+        int status = 0;
+        if (pid_ > 0 && waitpid(pid_, &status, 0) == pid_)
+            result_.exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        pid_ = -1;
+        return result_;
+    }
+
+private:
+    // One read from whichever pipe has data; false when both are closed or time ran out.
+    bool pump(int timeout_ms)
+    {
+        pollfd p[2] = {{fds_[0], POLLIN, 0}, {fds_[1], POLLIN, 0}};
+        if (fds_[0] < 0 && fds_[1] < 0) return false;
+        if (poll(p, 2, timeout_ms) <= 0) return false;
+        for (int i = 0; i < 2; ++i) {
+            if (!(p[i].revents & (POLLIN | POLLHUP))) continue;
+            char buffer[4096];
+            ssize_t n = read(fds_[i], buffer, sizeof buffer);
+            if (n <= 0) {
+                close(fds_[i]);
+                fds_[i] = -1;
+            } else {
+                (i == 0 ? result_.out : result_.err).append(buffer, static_cast<size_t>(n));
+            }
+        }
+        return true;
+    }
+
+    pid_t pid_ = -1;
+    int fds_[2] = {-1, -1};
+    Result result_;
+};
+
+Result kova(const std::vector<std::string> &args) { return Child(args).finish(); }
+
+std::vector<std::string> lines(const std::string &text)
+{
+    std::vector<std::string> out;
+    size_t start = 0;
+    for (size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
+        out.push_back(text.substr(start, nl - start));
+    if (start < text.size()) out.push_back(text.substr(start));
+    return out;
+}
+
+bool has_line(const std::string &text, const std::string &line)
+{
+    for (const std::string &l : lines(text))
+        if (l == line) return true;
+    return false;
+}
+
+// How many lines start with the word and a blank.
+size_t count_lines(const std::string &text, const std::string &word)
+{
+    size_t n = 0;
+    for (const std::string &l : lines(text)) n += l.rfind(word + " ", 0) == 0;
+    return n;
+}
+
+size_t count(const std::string &text, const std::string &needle)
+{
+    size_t n = 0;
+    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
+        ++n;
+    return n;
+}
+
+const std::vector<std::string> kAllSamples = {
+    sample("contacts.vcf"), sample("calendar.vcs"), sample("tasks.vcs"),
+    sample("note.vnt"),     sample("inbox.vmg"),    sample("outbox.vmg")};
+
+Result import_all(std::vector<std::string> extra = {})
+{
+    std::vector<std::string> args{"import"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.insert(args.end(), kAllSamples.begin(), kAllSamples.end());
+    return kova(args);
+}
+
+constexpr const char *kGoodCard = "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Berg;Ola\r\nEND:VCARD\r\n";
+constexpr const char *kNewerCard = "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Berg;Ola\r\nEND:VCARD\r\n";
+
+TEST(Cli, ImportStoresEverySampleAndListsIt)
+{
+    TempDevice device;
+    Result import = import_all();
+    EXPECT_EQ(import.exit, 0) << import.err;
+    EXPECT_EQ(import.err, "");
+    EXPECT_TRUE(has_line(import.out, "15 objects from 6 files: 15 added, 0 updated"));
+    EXPECT_TRUE(has_line(import.out, "contact 00000001 Dr. Maja Lind")) << import.out;
+    EXPECT_TRUE(has_line(import.out, "note \"Ferry times\" Ferry times"));
+
+    Result list = kova({"list"});
+    EXPECT_EQ(list.exit, 0);
+    const struct {
+        const char *word;
+        size_t count;
+    } kExpected[] = {{"contact", 4}, {"appointment", 4}, {"task", 3}, {"message", 3}, {"note", 1}};
+    for (const auto &e : kExpected) EXPECT_EQ(count_lines(list.out, e.word), e.count) << e.word;
+    EXPECT_TRUE(has_line(list.out, "contact 00000004 Соколов, Дмитрий")) << list.out;
+    EXPECT_TRUE(has_line(list.out, "message 00000001 +46 70 555 0199 - Ferry tomorrow [inbox]"));
+    EXPECT_TRUE(has_line(list.out, "message 00000003 Dinner [outbox]"));
+    EXPECT_TRUE(std::filesystem::exists(device.path("Documents/Ferry times.pwi")));
+
+    Result only = kova({"list", "--type", "message", "-t", "note"});
+    EXPECT_EQ(lines(only.out).size(), 4u) << only.out;
+}
+
+TEST(Cli, UpdateChangesTheStoredObjectInsteadOfAddingOne)
+{
+    TempDevice device;
+    ASSERT_EQ(kova({"import", sample("contacts.vcf")}).exit, 0);
+    std::string edited = read_file(sample("contacts.vcf"));
+    edited.replace(edited.find("+46 70 555 0199"), 15, "+46 70 555 0111");
+    write_file(device.path("edited.vcf"), edited);
+
+    Result update = kova({"import", "--update", device.path("edited.vcf")});
+    EXPECT_EQ(update.exit, 0) << update.err;
+    EXPECT_TRUE(has_line(update.out, "4 objects from 1 file: 0 added, 4 updated")) << update.out;
+    EXPECT_EQ(count_lines(kova({"list"}).out, "contact"), 4u);
+    Result shown = kova({"show", "00000001"});
+    EXPECT_EQ(shown.exit, 0) << shown.err;
+    EXPECT_NE(shown.out.find("TEL;CELL:+46 70 555 0111"), std::string::npos) << shown.out;
+
+    // Without --update the same file adds four more.
+    kova({"import", device.path("edited.vcf")});
+    EXPECT_EQ(count_lines(kova({"list"}).out, "contact"), 8u);
+}
+
+TEST(Cli, DryRunReadsButStoresNothing)
+{
+    TempDevice device;
+    Result dry = import_all({"--dry-run"});
+    EXPECT_EQ(dry.exit, 0) << dry.err;
+    EXPECT_TRUE(has_line(dry.out, "contact - Dr. Maja Lind"));
+    EXPECT_TRUE(has_line(dry.out, "15 objects from 6 files: nothing stored (dry run)"));
+    EXPECT_FALSE(std::filesystem::exists(device.path("pim.db")));
+    EXPECT_EQ(kova({"list"}).out, "");
+}
+
+TEST(Cli, ExportWritesBackupsThatImportAgain)
+{
+    TempDevice device;
+    ASSERT_EQ(import_all().exit, 0);
+
+    Result all = kova({"export", "--type", "contact", "-o", device.path("all.vcf")});
+    EXPECT_EQ(all.exit, 0) << all.err;
+    EXPECT_TRUE(has_line(all.out, "4 objects written to " + device.path("all.vcf")));
+    EXPECT_EQ(count(read_file(device.path("all.vcf")), "BEGIN:VCARD"), 4u);
+
+    Result calendar = kova({"export", "-o", device.path("all.vcs")});  // type from the name
+    EXPECT_EQ(calendar.exit, 0) << calendar.err;
+    EXPECT_EQ(count(read_file(device.path("all.vcs")), "BEGIN:VCALENDAR"), 7u);
+
+    Result dir = kova({"export", "--dir", device.path("out")});
+    EXPECT_EQ(dir.exit, 0) << dir.err;
+    EXPECT_TRUE(std::filesystem::exists(device.path("out/00000001.vcf")));
+    EXPECT_TRUE(std::filesystem::exists(device.path("out/00000005.vcs")));
+    EXPECT_EQ(count_lines(dir.out, "contact") + count_lines(dir.out, "appointment") +
+                  count_lines(dir.out, "task"),
+              11u);
+
+    Result one = kova({"export", "00000002"});  // to standard output
+    EXPECT_EQ(one.exit, 0) << one.err;
+    EXPECT_EQ(one.out.rfind("BEGIN:VCARD\n", 0), 0u) << one.out;
+    EXPECT_NE(one.out.find("N:Okafor;Chidi"), std::string::npos);
+
+    TempDevice other;
+    Result again = kova({"import", device.path("all.vcf")});
+    EXPECT_EQ(again.exit, 0) << again.err;
+    EXPECT_TRUE(has_line(kova({"list"}).out, "contact 00000001 Lind, Maja"));
+}
+
+TEST(Cli, ShowPrintsFilesAndStoredObjects)
+{
+    TempDevice device;
+    for (const char *command : {"show", "read"}) {
+        Result file = kova({command, sample("contacts.vcf")});
+        EXPECT_EQ(file.exit, 0) << file.err;
+        EXPECT_TRUE(has_line(file.out, "vCard (status 17)"));
+        EXPECT_TRUE(has_line(file.out, "  TEL;WORK;FAX:+7 812 555 0134"));
+        EXPECT_TRUE(has_line(file.out, "4 object(s) read: OK"));
+    }
+    ASSERT_EQ(kova({"import", sample("contacts.vcf")}).exit, 0);
+    Result id = kova({"show", "2", "--type", "contact"});
+    EXPECT_EQ(id.exit, 0) << id.err;
+    EXPECT_TRUE(has_line(id.out, "vCard 2"));
+    EXPECT_TRUE(has_line(id.out, "  BDAY:19850412")) << id.out;
+}
+
+// Bad input: one line naming the thing and the reason, a non-zero exit, and a store
+// that the refused file left as it was.
+TEST(Cli, BadInputIsReportedAndChangesNothing)
+{
+    TempDevice device;
+    write_file(device.path("foreign.txt"), "Dear Maja,\nthe proofs are fine.\n");
+    write_file(device.path("newer.vcf"), kNewerCard);
+    write_file(device.path("half.vcf"), std::string(kGoodCard) + kNewerCard);
+    write_file(device.path("plain-file"), "");
+    std::filesystem::create_directory(device.path("folder"));
+    const std::string missing = device.path("missing.vcf");
+
+    const struct {
+        const char *name;
+        std::vector<std::string> args;
+        int exit;
+        std::string error;
+    } kCases[] = {
+        {"missing file", {"import", missing}, 1,
+         "kova: " + missing + ": Could not open the file (No such file or directory)"},
+        {"directory", {"import", device.path("folder")}, 1,
+         "kova: " + device.path("folder") + ": Is a directory"},
+        {"foreign file", {"import", device.path("foreign.txt")}, 1,
+         "kova: " + device.path("foreign.txt") +
+             ": The stream of data does not contain a valid object (kova check tells why)"},
+        {"newer vCard", {"import", device.path("newer.vcf")}, 1,
+         "kova: " + device.path("newer.vcf") + ": Parsing error (kova check tells why)"},
+        {"a good object before a bad one", {"import", device.path("half.vcf")}, 1,
+         "kova: " + device.path("half.vcf") + ": Parsing error (kova check tells why)"},
+        {"unwritable output",
+         {"export", "--type", "contact", "-o", device.path("plain-file/x.vcf")}, 1,
+         "kova: " + device.path("plain-file/x.vcf") +
+             ": Could not open the file (Not a directory)"},
+        {"unknown id shown", {"show", "0000abcd"}, 1, "kova: 0000abcd: The object was not found"},
+        {"unknown id exported", {"export", "abcd"}, 1, "kova: abcd: The object was not found"},
+        {"device root that is a file", {"--device-root", device.path("plain-file"), "list"}, 3,
+         "kova: " + device.path("plain-file") +
+             ": the store cannot be opened: General PIM Error (Not a directory)"},
+        {"unknown option", {"import", "--bogus", sample("note.vnt")}, 2,
+         "kova: The following argument was not expected: --bogus (kova --help lists the "
+         "commands and options)"},
+        {"unknown command", {"frob"}, 2, "kova: frob: not a command (kova --help lists them)"},
+        {"notes cannot be exported", {"export", "--type", "note"}, 2,
+         "kova: note: The type is not supported (the store gives out contacts and calendar "
+         "items only)"},
+    };
+    for (const auto &c : kCases) {
+        SCOPED_TRACE(c.name);
+        Result r = kova(c.args);
+        EXPECT_EQ(r.exit, c.exit);
+        EXPECT_EQ(r.err, c.error + "\n");
+        EXPECT_EQ(kova({"list"}).out, "");
+    }
+}
+
+TEST(Cli, StoreThatCannotBeOpenedGivesThree)
+{
+    TempDevice device;
+    write_file(device.path("file"), "");
+    for (const char *command : {"import", "list", "export", "show"}) {
+        SCOPED_TRACE(command);
+        std::vector<std::string> args{command, "--device-root", device.path("file")};
+        if (std::string(command) == "import") args.push_back(sample("note.vnt"));
+        if (std::string(command) == "show" || std::string(command) == "export")
+            args.push_back("00000001");
+        EXPECT_EQ(kova(args).exit, 3);
+    }
+}
+
+TEST(Cli, CheckShowsTheLinesThatExplainEachFile)
+{
+    TempDevice device;
+    write_file(device.path("newer.vcf"), kNewerCard);
+    write_file(device.path("blank.vcf"),
+               "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Berg;Ola\r\n\r\nEND:VCARD\r\n" +
+                   std::string(kGoodCard));
+    Result r = kova({"check", sample("contacts.vcf"), device.path("blank.vcf"),
+                     device.path("newer.vcf")});
+    EXPECT_EQ(r.exit, 1);
+    const std::string expected = sample("contacts.vcf") +
+                                 ": OK\n"
+                                 "  contact Dr. Maja Lind: Parsing successful\n"
+                                 "  contact Chidi Okafor: Parsing successful\n"
+                                 "  contact Åsa Öberg-Nyström: Parsing successful\n"
+                                 "  contact Дмитрий Соколов: Parsing successful\n" +
+                                 device.path("blank.vcf") +
+                                 ": OK\n"
+                                 "  contact Ola Berg: Parsing warning\n"
+                                 "    KOVA:  Warning - Parser encounted a blank line in vCard\n"
+                                 "  contact Ola Berg: Parsing successful\n" +
+                                 device.path("newer.vcf") +
+                                 ": Parsing error\n"
+                                 "  KOVA:  Error - vCard version '3.0' is not supported\n"
+                                 "  KOVA:  Error - vCard missing END tago or does not contain "
+                                 "required VERSION or N properties\n"
+                                 "3 files checked: 2 accepted, 1 refused\n";
+    EXPECT_EQ(r.out, expected);
+    EXPECT_FALSE(std::filesystem::exists(device.path("pim.db")));  // the store stays shut
+}
+
+// The private device root carries the user's registry, also one the Windows editor wrote
+// (UTF-16LE): a value without CHARSET is then read as its DefaultInputCharset says.
+TEST(Cli, CheckReadsWithTheUsersCharsetSettings)
+{
+    TempDevice device;
+    std::u16string registry = u"\uFEFFWindows Registry Editor Version 5.00\r\n\r\n"
+                              u"[HKEY_LOCAL_MACHINE\\Software\\Harvex\\BTConfig\\General]\r\n"
+                              u"\"DefaultInputCharset\"=\"WINDOWS-1251\"\r\n";
+    std::string bytes;
+    for (char16_t c : registry) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    write_file(device.path("registry.reg"), bytes);
+    // "Соколов" in Windows-1251, without a CHARSET parameter.
+    write_file(device.path("card.vcf"),
+               "BEGIN:VCARD\r\nVERSION:2.1\r\nN:\xD1\xEE\xEA\xEE\xEB\xEE\xE2\r\nEND:VCARD\r\n");
+    Result r = kova({"check", device.path("card.vcf")});
+    EXPECT_EQ(r.exit, 0);
+    EXPECT_TRUE(has_line(r.out, "  contact Соколов: Parsing successful")) << r.out;
+}
+
+// The listener on an address of this test's own: the one LogReceiver would take.
+std::string own_address()
+{
+    in_addr a{htonl(loopback_address_for_process())};
+    char text[INET_ADDRSTRLEN];
+    return inet_ntop(AF_INET, &a, text, sizeof text);
+}
+
+TEST(Cli, LogPrintsDatagramsUntilInterrupted)
+{
+    TempDevice device;
+    std::string address = own_address();
+    Child log({"log", "--address", address});
+    ASSERT_TRUE(log.wait_for(1, "listening on " + address, 5000));
+
+    // A datagram of our own, then the library's own line for a file it cannot open.
+    int s = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(38182);
+    to.sin_addr.s_addr = htonl(loopback_address_for_process());
+    const char datagram[] = "\0\0\x0b\0\0\0\0\0KOVA:  ping";
+    sendto(s, datagram, sizeof datagram - 1, 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
+    close(s);
+    char registry[128];
+    std::snprintf(registry, sizeof registry,
+                  "[HKEY_LOCAL_MACHINE\\Software\\Harvex\\BTConfig\\Debug]\r\n"
+                  "\"LogIPAddr\"=dword:%08x\r\n",
+                  loopback_address_for_process());
+    device.write_registry(registry);
+    EXPECT_EQ(kova({"import", device.path("missing.vcf")}).exit, 1);
+    EXPECT_TRUE(log.wait_for(0, "missing.vcf", 5000));
+
+    log.signal(SIGINT);
+    Result r = log.finish();
+    EXPECT_EQ(r.exit, 0);
+    std::vector<std::string> got = lines(r.out);
+    ASSERT_GE(got.size(), 2u) << r.out;
+    const std::regex stamped(R"(\d\d:\d\d:\d\d\.\d\d\d (.*))");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(got[0], m, stamped)) << got[0];
+    EXPECT_EQ(m[1], "KOVA:  ping");
+    EXPECT_NE(r.out.find("KOVA:  Unable to open file '" + device.path("missing.vcf") + "'"),
+              std::string::npos)
+        << r.out;
+}
+
+TEST(Cli, HelpVersionAndTheManualPage)
+{
+    const struct {
+        std::vector<std::string> args;
+        std::string text;
+    } kCases[] = {
+        {{"--help"}, "Exit codes: 0 all done"},
+        {{"import", "--help"}, "--dry-run"},
+        {{"--version"}, "kova 0."},
+    };
+    for (const auto &c : kCases) {
+        SCOPED_TRACE(c.args[0]);
+        Result r = kova(c.args);
+        EXPECT_EQ(r.exit, 0);
+        EXPECT_NE(r.out.find(c.text), std::string::npos) << r.out;
+    }
+    EXPECT_EQ(kova({}).exit, 2);
+
+    std::string page = std::string(KOVA_CLI_PREFIX) + "/share/man/man1/kova.1";
+    ASSERT_TRUE(std::filesystem::exists(page));
+    if (system("command -v groff >/dev/null") != 0) return;
+    // Renders without a warning, as man -l shows it.
+    FILE *groff = popen(("groff -man -Tutf8 -ww -z " + page + " 2>&1").c_str(), "r");
+    ASSERT_NE(groff, nullptr);
+    char warning[512] = "";
+    bool warned = fgets(warning, sizeof warning, groff) != nullptr;
+    pclose(groff);
+    EXPECT_FALSE(warned) << warning;
+}
+
+}  // namespace
+}  // namespace kova::testing
