@@ -58,6 +58,8 @@ uint32_t loopback_address_for_process()
 LogReceiver::LogReceiver(const TempDevice &device) : address_(loopback_address_for_process())
 {
     socket_ = socket(AF_INET, SOCK_DGRAM, 0);
+    int reuse = 1;  // so that a `kova log` bound to 0.0.0.0:38182 does not stop the tests
+    if (socket_ >= 0) setsockopt(socket_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
     sockaddr_in at{};
     at.sin_family = AF_INET;
     at.sin_port = htons(38182);
