@@ -15,16 +15,12 @@
 namespace kova::store {
 namespace {
 
+using testing::expect_cases;
 using testing::LineCase;
 using testing::lines_starting;
 
-std::string vevent(const std::string &lines) { return testing::vcalendar("VEVENT", lines); }
-
 struct Calendar : testing::CalendarStore {
-    std::string round_trip(const std::string &lines)
-    {
-        return CalendarStore::round_trip("VEVENT", lines);
-    }
+    Calendar() : CalendarStore("VEVENT") {}
 };
 
 constexpr const char *kOneTime =
@@ -69,14 +65,6 @@ TEST(Appointment, PhoneStyleEventComesBackInTheStoreForm)
     EXPECT_EQ(c.reported(), "");
 }
 
-// Each case's lines go between head and tail; compared are the output lines that
-// start with one of the prefixes.
-template <size_t N> void expect_cases(const LineCase (&cases)[N], const std::string &head,
-                                      const std::string &tail, const char *prefixes)
-{
-    testing::expect_cases("VEVENT", cases, head, tail, prefixes);
-}
-
 // 2020-06-15 is a Monday; every series starts at 10:00 local time.
 TEST(Appointment, RulesGoInAsPatternsAndComeBackAsRules)
 {
@@ -105,7 +93,7 @@ TEST(Appointment, RulesGoInAsPatternsAndComeBackAsRules)
         {"a rule that does not parse leaves the new series daily", "RRULE:X1", "RRULE:D1 #0",
          "KOVA:  ERG_Parse failed (code=19)\n"},
     };
-    expect_cases(cases, "DTSTART:20200615T080000Z\r\n", "", "RRULE");
+    expect_cases("VEVENT", cases, "DTSTART:20200615T080000Z\r\n", "", "RRULE");
 }
 
 // A daily series of ten from 2020-03-10 11:00 local time.
@@ -129,7 +117,7 @@ TEST(Appointment, ExceptionsAreDeletedOccurrencesWrittenAtTheStartsTime)
         {"none for a rule that cannot be expressed (the first RRULE counts)",
          "EXDATE:20200311\r\nRRULE:W1", "", kOneTime},
     };
-    expect_cases(cases, "DTSTART:20200310T090000Z\r\n", "RRULE:D1 #10\r\n", "EXDATE");
+    expect_cases("VEVENT", cases, "DTSTART:20200310T090000Z\r\n", "RRULE:D1 #10\r\n", "EXDATE");
 }
 
 // The reader keeps one date per EXDATE; a caller's record may hold more.
@@ -139,7 +127,7 @@ TEST(Appointment, EveryDateOfTheFirstExdateBecomesOneException)
     char id[KOVA_ID_CAPACITY] = "";
     testing::with_record(
         c.store.device,
-        vevent("DTSTART:20200310T090000Z\r\nRRULE:D1 #10\r\nEXDATE:20200311T090000Z\r\n"),
+        c.text("DTSTART:20200310T090000Z\r\nRRULE:D1 #10\r\nEXDATE:20200311T090000Z\r\n"),
         [&](uint32_t type, ObjectRecord &record) {
             PropertyNode *exdate = record.Calendar.Appointment.ExDate;
             const char *more[] = {"20200318T110000", "20200314", "", "20200315"};
@@ -147,7 +135,7 @@ TEST(Appointment, EveryDateOfTheFirstExdateBecomesOneException)
                 model::SetValue(exdate, model::copy_text(more[i]), i + 1);
             EXPECT_EQ(KOVA_AddObject(type, &record, id), 0u);
         });
-    EXPECT_EQ(lines_starting(testing::fetch_text(c.store.device, KOVA_TYPE_CALENDAR, id), "EXDATE"),
+    EXPECT_EQ(lines_starting(c.fetch(id), "EXDATE"),
               "EXDATE:20200311T090000Z;20200318T090000Z;20200314T090000Z");
 }
 
@@ -175,7 +163,7 @@ TEST(Appointment, ReminderLeadIsCheckedAgainstTheStart)
          "KOVA:  Error in date '" + blanks + "20200' - cannot convert from 8601\n"},
         {"AALARM is not read", "AALARM:20200401T113000Z", "", ""},
     };
-    expect_cases(cases, "DTSTART:20200401T120000Z\r\n", "", "DALARM");
+    expect_cases("VEVENT", cases, "DTSTART:20200401T120000Z\r\n", "", "DALARM");
 }
 
 TEST(Appointment, StatusClassAndAllDayBothWays)
@@ -190,7 +178,7 @@ TEST(Appointment, StatusClassAndAllDayBothWays)
         {"confidential is private", "CLASS:CONFIDENTIAL", "CLASS:PRIVATE", ""},
         {"private in lower case is not", "CLASS:private", "CLASS:PUBLIC", ""},
     };
-    expect_cases(cases, "DTSTART:20200310T000000\r\n", "", "STATUS|CLASS");
+    expect_cases("VEVENT", cases, "DTSTART:20200310T000000\r\n", "", "STATUS|CLASS");
     const LineCase days[] = {
         {"an all-day event keeps local times",
          "DTSTART:20200310T000000\r\nDTEND:20200311T000000\r\nX-BLUETOOTH-ALLDAYEVENT:TRUE",
@@ -208,7 +196,7 @@ TEST(Appointment, StatusClassAndAllDayBothWays)
         {"an alarm without a start is too early", "DALARM:20200310T090000Z",
          "DTSTART:|DTEND:|X-BLUETOOTH-ALLDAYEVENT:FALSE", kTooEarly},
     };
-    expect_cases(days, "", "", "DT|DALARM|X-BLUETOOTH");
+    expect_cases("VEVENT", days, "", "", "DT|DALARM|X-BLUETOOTH");
 }
 
 TEST(Appointment, AttendeesSplitIntoNameAndAddress)
@@ -229,7 +217,7 @@ TEST(Appointment, AttendeesSplitIntoNameAndAddress)
         {"in another charset", "ATTENDEE;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:Bj=C3=B6rn <b@x>",
          "ATTENDEE;ROLE=ATTENDEE;CHARSET=UTF-8:Bj\xC3\xB6rn  <b@x>", ""},
     };
-    expect_cases(cases, "", "", "ATTENDEE");
+    expect_cases("VEVENT", cases, "", "", "ATTENDEE");
 }
 
 // Modifying puts only what the record carries, except for the recurrence, the
@@ -238,17 +226,14 @@ TEST(Appointment, ModifyReplacesRecurrenceReminderAndAttendees)
 {
     Calendar c;
     std::vector<testing::Added> added = testing::add_text(
-        c.store.device, vevent("SUMMARY:Stand-up\r\nDTSTART:20200310T090000Z\r\nCLASS:PRIVATE\r\n"
+        c.store.device, c.text("SUMMARY:Stand-up\r\nDTSTART:20200310T090000Z\r\nCLASS:PRIVATE\r\n"
                                "RRULE:W1 MO TU WE TH FR #0\r\nDALARM:20200310T084500Z\r\n"
                                "ATTENDEE:a@x\r\nATTENDEE:b@x\r\n"));
     ASSERT_EQ(added.size(), 1u);
     std::string id = added[0].id;
     auto modify = [&](const std::string &lines) {
-        testing::with_record(c.store.device, vevent(lines), [&](uint32_t type, ObjectRecord &r) {
-            EXPECT_EQ(KOVA_ModifyObject(type, id.c_str(), &r), 0u);
-        });
-        return lines_starting(testing::fetch_text(c.store.device, KOVA_TYPE_CALENDAR, id),
-                              "SUMMARY|DTSTART|CLASS|DALARM|RRULE|ATTENDEE");
+        EXPECT_EQ(testing::modify_text(c.store.device, id, c.text(lines)), 0u);
+        return lines_starting(c.fetch(id), "SUMMARY|DTSTART|CLASS|DALARM|RRULE|ATTENDEE");
     };
     // A daily rule keeps the weekdays it finds: the daily type with a mask is every weekday.
     EXPECT_EQ(modify("RRULE:D3 #0\r\nDALARM:20200310T083000Z\r\nATTENDEE:c@x\r\n"),
@@ -283,9 +268,9 @@ TEST(Appointment, FindMatchesStartAndSubjectOrBody)
 {
     Calendar c;
     std::vector<testing::Added> added = testing::add_text(
-        c.store.device, vevent("SUMMARY:Lunch\r\nDTSTART:20200310T100000Z\r\n") +
-                            vevent("SUMMARY:Lunch\r\nDTSTART:20200311T100000Z\r\n") +
-                            vevent("DESCRIPTION:Dentist\r\nDTSTART:20200311T100000Z\r\n"));
+        c.store.device, c.text("SUMMARY:Lunch\r\nDTSTART:20200310T100000Z\r\n") +
+                            c.text("SUMMARY:Lunch\r\nDTSTART:20200311T100000Z\r\n") +
+                            c.text("DESCRIPTION:Dentist\r\nDTSTART:20200311T100000Z\r\n"));
     ASSERT_EQ(added.size(), 3u);
     const struct {
         const char *name;
@@ -300,7 +285,7 @@ TEST(Appointment, FindMatchesStartAndSubjectOrBody)
         {"no start", "SUMMARY:Lunch\r\n", "none"},
     };
     for (const auto &k : cases)
-        EXPECT_EQ(testing::find_id(c.store.device, vevent(k.lines)), k.expected) << k.name;
+        EXPECT_EQ(testing::find_id(c.store.device, c.text(k.lines)), k.expected) << k.name;
 }
 
 }  // namespace

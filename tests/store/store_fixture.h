@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "convert/clock_fixture.h"
@@ -103,16 +104,30 @@ inline std::string vcalendar(const std::string &item, const std::string &lines)
            "\r\nEND:VCALENDAR\r\n";
 }
 
-// An open store in a local time of UTC+2 without summer time, with its log.
+// KOVA_ModifyObject on the id with the first object of the text; its result.
+inline uint32_t modify_text(const TempDevice &device, const std::string &id, std::string_view text)
+{
+    uint32_t result = 0xFFFFFFFFu;
+    with_record(device, text, [&](uint32_t type, ObjectRecord &record) {
+        result = KOVA_ModifyObject(type, id.c_str(), &record);
+    });
+    return result;
+}
+
+// An open store for items of one kind ("VEVENT" or "VTODO") in a local time of UTC+2
+// without summer time, with its log.
 struct CalendarStore {
-    CalendarStore() { convert::use_zone("UTC-2"); }
+    explicit CalendarStore(std::string kind) : item(std::move(kind)) { convert::use_zone("UTC-2"); }
+    std::string item;
     OpenStore store;
     LogReceiver log{store.device};
 
-    std::string round_trip(const std::string &item, const std::string &lines)
+    std::string text(const std::string &lines) const { return vcalendar(item, lines); }
+    std::string round_trip(const std::string &lines)
     {
-        return testing::round_trip(store, vcalendar(item, lines), KOVA_TYPE_CALENDAR);
+        return testing::round_trip(store, text(lines), KOVA_TYPE_CALENDAR);
     }
+    std::string fetch(const std::string &id) { return fetch_text(store.device, KOVA_TYPE_CALENDAR, id); }
     // What the conversions logged, one line each: entry traces and the reader's
     // remarks left out.
     std::string reported()
@@ -165,8 +180,8 @@ void expect_cases(const std::string &item, const LineCase (&cases)[N], const std
 {
     for (const LineCase &k : cases) {
         SCOPED_TRACE(k.name);
-        CalendarStore c;
-        std::string out = c.round_trip(item, head + k.lines + "\r\n" + tail);
+        CalendarStore c(item);
+        std::string out = c.round_trip(head + k.lines + "\r\n" + tail);
         EXPECT_EQ(lines_starting(out, prefixes), k.expected);
         EXPECT_EQ(c.reported(), k.log);
     }

@@ -12,16 +12,12 @@
 namespace kova::store {
 namespace {
 
+using testing::expect_cases;
 using testing::LineCase;
 using testing::lines_starting;
 
-std::string vtodo(const std::string &lines) { return testing::vcalendar("VTODO", lines); }
-
 struct Tasks : testing::CalendarStore {
-    std::string round_trip(const std::string &lines)
-    {
-        return CalendarStore::round_trip("VTODO", lines);
-    }
+    Tasks() : CalendarStore("VTODO") {}
 };
 
 TEST(Task, PhoneStyleTaskComesBackInTheStoreForm)
@@ -51,12 +47,6 @@ TEST(Task, PhoneStyleTaskComesBackInTheStoreForm)
     EXPECT_EQ(t.reported(), "");
 }
 
-template <size_t N>
-void expect_cases(const LineCase (&cases)[N], const std::string &head, const char *prefixes)
-{
-    testing::expect_cases("VTODO", cases, head, "", prefixes);
-}
-
 constexpr const char *kOneTime =
     "KOVA:  The Extended Rule Grammar could not be translated to an\n"
     "       Outlook Recurrence pattern. Item will be sent as One-time.\n";
@@ -72,7 +62,7 @@ TEST(Task, DatesPriorityStatusClassAndRules)
         {"a start that is no date", "DTSTART:2020-04-01",
          "DUE:", "KOVA:  Error in date '2020-04-01' - cannot convert from 8601\n"},
     };
-    expect_cases(dates, "", "DTSTART|DUE");
+    expect_cases("VTODO", dates, "", "", "DTSTART|DUE");
     const LineCase priorities[] = {
         {"0", "PRIORITY:0", "PRIORITY:0", ""},
         {"3 is normal", "PRIORITY:3", "PRIORITY:1", ""},
@@ -80,7 +70,7 @@ TEST(Task, DatesPriorityStatusClassAndRules)
         {"no number reads as 0", "PRIORITY:high", "PRIORITY:0", ""},
         {"a number too large", "PRIORITY:99999999999999999999", "PRIORITY:1", ""},
     };
-    expect_cases(priorities, "", "PRIORITY");
+    expect_cases("VTODO", priorities, "", "", "PRIORITY");
     const LineCase states[] = {
         {"new", "SUMMARY:x", "CLASS:PUBLIC|COMPLETED:|STATUS:NEEDS ACTION", ""},
         {"completed, without the date", "STATUS:COMPLETED\r\nCOMPLETED:20200402",
@@ -90,14 +80,14 @@ TEST(Task, DatesPriorityStatusClassAndRules)
         {"confidential is private", "CLASS:CONFIDENTIAL",
          "CLASS:PRIVATE|COMPLETED:|STATUS:NEEDS ACTION", ""},
     };
-    expect_cases(states, "", "CLASS|COMPLETED|STATUS");
+    expect_cases("VTODO", states, "", "", "CLASS|COMPLETED|STATUS");
     const LineCase rules[] = {
         {"a series from the due date", "DUE:20200403\r\nRRULE:W1 FR #0", "RRULE:W1 FR #0", ""},
         {"a rule that cannot be expressed", "DUE:20200403\r\nRRULE:W1", "", kOneTime},
         {"a rule that does not parse leaves the new series daily", "RRULE:X1", "RRULE:D1 #0",
          "KOVA:  ERG_Parse failed (code=19)\n"},
     };
-    expect_cases(rules, "", "RRULE");
+    expect_cases("VTODO", rules, "", "", "RRULE");
 }
 
 // Start 2020-04-01 00:00, due 2020-05-01 17:00 local time; the lead counts whole days.
@@ -125,7 +115,7 @@ TEST(Task, ReminderIsCheckedAgainstDueAndStartDates)
         {"and logged so", "DALARM:later that day, once the room is free", "",
          "KOVA:  Error in date 'later that day, once the room ' - cannot convert from 8601\n"},
     };
-    expect_cases(cases, "DTSTART:20200401\r\nDUE:20200501T170000\r\n", "DALARM");
+    expect_cases("VTODO", cases, "DTSTART:20200401\r\nDUE:20200501T170000\r\n", "", "DALARM");
 }
 
 // A run time that is rejected or names no date leaves the reminder as it was; a record
@@ -134,8 +124,8 @@ TEST(Task, ModifyKeepsTheReminderUnlessTheRecordHasNone)
 {
     Tasks t;
     std::vector<testing::Added> added = testing::add_text(
-        t.store.device, vtodo("SUMMARY:Call\r\nDTSTART:20200420\r\nDUE:20200501\r\n"
-                              "DALARM:20200430T090000\r\nRRULE:D1 #0\r\n"));
+        t.store.device, t.text("SUMMARY:Call\r\nDTSTART:20200420\r\nDUE:20200501\r\n"
+                               "DALARM:20200430T090000\r\nRRULE:D1 #0\r\n"));
     ASSERT_EQ(added.size(), 1u);
     const std::string id = added[0].id;
     const struct {
@@ -149,33 +139,27 @@ TEST(Task, ModifyKeepsTheReminderUnlessTheRecordHasNone)
     };
     for (const auto &step : steps) {
         SCOPED_TRACE(step.lines);
-        testing::with_record(t.store.device, vtodo(std::string(step.lines) + "\r\n"),
-                             [&](uint32_t type, ObjectRecord &r) {
-                                 EXPECT_EQ(KOVA_ModifyObject(type, id.c_str(), &r), 0u);
-                             });
-        EXPECT_EQ(lines_starting(testing::fetch_text(t.store.device, KOVA_TYPE_CALENDAR, id),
-                                 "SUMMARY|DALARM|RRULE"),
-                  step.expected);
+        EXPECT_EQ(
+            testing::modify_text(t.store.device, id, t.text(std::string(step.lines) + "\r\n")), 0u);
+        EXPECT_EQ(lines_starting(t.fetch(id), "SUMMARY|DALARM|RRULE"), step.expected);
     }
     EXPECT_EQ(t.reported(),
               "KOVA:  Error in date 'soon' - cannot convert from 8601\n"
               "KOVA:  Reminder date/time is after the DUE date.\n"
               "KOVA:  DALARM 'Reminder date/time' is more than 45 days before the START date.\n");
     // A task cannot take an appointment's record.
-    testing::with_record(t.store.device,
-                         "BEGIN:VCALENDAR\r\nVERSION:1.0\r\nBEGIN:VEVENT\r\nSUMMARY:x\r\n"
-                         "END:VEVENT\r\nEND:VCALENDAR\r\n",
-                         [&](uint32_t type, ObjectRecord &r) {
-                             EXPECT_EQ(KOVA_ModifyObject(type, id.c_str(), &r), 6u);
-                         });
+    EXPECT_EQ(
+        testing::modify_text(t.store.device, id, testing::vcalendar("VEVENT", "SUMMARY:x\r\n")),
+        6u);
 }
 
 TEST(Task, FindMatchesTheFirstTaskWithTheSubject)
 {
     Tasks t;
-    std::vector<testing::Added> added = testing::add_text(
-        t.store.device, vtodo("SUMMARY:Call\r\nDUE:20200501\r\n") +
-                            vtodo("SUMMARY:Call\r\nDUE:20200601\r\n") + vtodo("SUMMARY:Post\r\n"));
+    std::vector<testing::Added> added =
+        testing::add_text(t.store.device, t.text("SUMMARY:Call\r\nDUE:20200501\r\n") +
+                                              t.text("SUMMARY:Call\r\nDUE:20200601\r\n") +
+                                              t.text("SUMMARY:Post\r\n"));
     ASSERT_EQ(added.size(), 3u);
     const struct {
         const char *name;
@@ -188,7 +172,7 @@ TEST(Task, FindMatchesTheFirstTaskWithTheSubject)
         {"no subject, no search", "DUE:20200501\r\n", "none"},
     };
     for (const auto &k : cases)
-        EXPECT_EQ(testing::find_id(t.store.device, vtodo(k.lines)), k.expected) << k.name;
+        EXPECT_EQ(testing::find_id(t.store.device, t.text(k.lines)), k.expected) << k.name;
 }
 
 }  // namespace
