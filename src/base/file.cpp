@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "base/log.h"
@@ -23,10 +24,17 @@ int open_file(FILE **handle, const char16_t *path, const char *mode)
     return 1;
 }
 
+// Runs from destructors, so nothing may escape: a name that cannot be converted for want
+// of memory is logged empty.
 int close_file(FILE *handle, const char16_t *path)
 {
     if (std::fclose(handle) == 0) return 0;
-    KOVA_LOG_ERROR("KOVA:  Unable to close file '%s'", path_to_utf8(path).c_str());
+    std::string name;
+    try {
+        name = path_to_utf8(path);
+    } catch (const std::bad_alloc &) {
+    }
+    KOVA_LOG_ERROR("KOVA:  Unable to close file '%s'", name.c_str());
     return 1;
 }
 
@@ -46,9 +54,18 @@ int write_line(FILE *handle, const char *text)
     return std::fflush(handle) != 0 ? 1 : 0;
 }
 
+// Runs while records are released, where nothing may escape: without memory for the
+// name the file stays, and that is logged as a failed removal.
 int remove_file(const char16_t *path)
 {
-    std::string name = path_to_utf8(path);
+    std::string name;
+    try {
+        name = path_to_utf8(path);
+    } catch (const std::bad_alloc &) {
+        KOVA_LOG_ERROR("KOVA:  Unable to remove file (file=%s)", "");
+        KOVA_LOG_ERROR("KOVA:  Error: 0x%08x", static_cast<unsigned>(ENOMEM));
+        return 1;
+    }
     if (std::remove(name.c_str()) == 0) return 0;
     unsigned error = static_cast<unsigned>(errno);
     KOVA_LOG_ERROR("KOVA:  Unable to remove file (file=%s)", name.c_str());

@@ -1,5 +1,6 @@
 #include "convert/value_text.h"
 
+#include <new>
 #include <vector>
 
 #include "base/code_page.h"
@@ -68,13 +69,35 @@ std::string to_bytes(uint32_t code_page, std::u16string_view text)
                                                  buffer.data(), buffer.size()));
 }
 
+// A parameter node for text, not linked yet; null when either allocation fails.
+TextNode *new_param(std::string_view text)
+{
+    auto *param = static_cast<TextNode *>(model::allocate_zeroed(sizeof(TextNode)));
+    if (!param) return nullptr;
+    param->Text = model::copy_text(text);
+    param->Tag = 1;
+    if (!param->Text) {
+        model::release(param);
+        return nullptr;
+    }
+    return param;
+}
+
 }  // namespace
 
 std::u16string &ValueToText(PropertyNode *node, unsigned index, std::u16string &out)
 {
+    value_to_text(node, index, out);
+    return out;
+}
+
+// Every conversion step allocates; running out anywhere gives the empty text, never an
+// exception, and leaves the node's CodePage undecided.
+bool value_to_text(PropertyNode *node, unsigned index, std::u16string &out)
+try {
     out.clear();
     const TextNode *value = component(node, index);
-    if (!value || !value->Text) return out;
+    if (!value || !value->Text) return true;
     bool quoted_printable = (node->Flags & KOVA_FLAG_QUOTED_PRINTABLE) ||
                             vobject::FindParam(node->Params, "QUOTED-PRINTABLE");
     std::string bytes = undo_transfer_encoding(value->Text, quoted_printable);
@@ -89,11 +112,14 @@ std::u16string &ValueToText(PropertyNode *node, unsigned index, std::u16string &
             out += text[++i];
     }
     node->CodePage = code_page;
-    return out;
+    return true;
+} catch (const std::bad_alloc &) {
+    out.clear();
+    return false;
 }
 
 void TextToValue(std::u16string_view text, PropertyNode *node, uint32_t flags, unsigned index)
-{
+try {
     if (text.empty() || !node) return;
     std::u16string escaped;
     for (char16_t c : text) {
@@ -125,34 +151,38 @@ void TextToValue(std::u16string_view text, PropertyNode *node, uint32_t flags, u
             add_encoding = !(node->Flags & KOVA_FLAG_QUOTED_PRINTABLE);
         }
     }
-    // Every text is allocated before the node changes, so that running out of memory
-    // leaves it as it was.
-    char *value = model::copy_text(bytes);
-    char *charset_param =
-        add_charset ? model::copy_text(std::string("CHARSET=") + charset) : nullptr;
-    char *encoding_param =
-        add_encoding ? model::copy_text("ENCODING=QUOTED-PRINTABLE") : nullptr;
-    if (!value || (add_charset && !charset_param) || (add_encoding && !encoding_param)) {
-        model::release(value);
-        model::release(charset_param);
-        model::release(encoding_param);
-        return;
-    }
+    // The new parameters are built apart and linked only once the value is stored, so
+    // that running out of memory leaves the node as it was.
+    TextNode *added = nullptr;
+    TextNode **tail = &added;
     if (add_charset) {
-        model::AddParam(node, charset_param);
-        node->Flags |= KOVA_FLAG_CHARSET;
+        if (!(*tail = new_param(std::string("CHARSET=") + charset))) return;
+        tail = &(*tail)->Next;
     }
     if (add_encoding) {
-        model::AddParam(node, encoding_param);
-        node->Flags |= KOVA_FLAG_QUOTED_PRINTABLE;
+        *tail = new_param("ENCODING=QUOTED-PRINTABLE");
+        if (!*tail) {
+            model::release_text_list(added);
+            return;
+        }
     }
-    model::SetValue(node, value, index);
+    if (!model::SetValue(node, model::copy_text(bytes), index)) {
+        model::release_text_list(added);
+        return;
+    }
+    TextNode **end = &node->Params;
+    while (*end) end = &(*end)->Next;
+    *end = added;
+    if (add_charset) node->Flags |= KOVA_FLAG_CHARSET;
+    if (add_encoding) node->Flags |= KOVA_FLAG_QUOTED_PRINTABLE;
     if (code_page != base::kWesternCodePage) node->CodePage = code_page;
+} catch (const std::bad_alloc &) {
+    // Nothing of the node has changed before the last step.
 }
 
 void MessageBodyToText(const char *body, const char *content_type,
                        const char *transfer_encoding, std::u16string &out)
-{
+try {
     out.clear();
     if (!body) return;
     std::string bytes =
@@ -163,6 +193,8 @@ void MessageBodyToText(const char *body, const char *content_type,
         code_page = CharsetToCodePage(name.c_str());
     }
     BytesToText(code_page != 0 ? code_page : InputCodePage(), bytes, out);
+} catch (const std::bad_alloc &) {
+    out.clear();
 }
 
 std::string ReplaceAll(std::string_view text, std::string_view pattern,

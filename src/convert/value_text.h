@@ -21,14 +21,17 @@ constexpr size_t kCharsetNameLimit = 260;
 // "=0D=0A") decoded, converted from its code page, escapes removed ("\;" is ";",
 // "\\" is "\", "\n" is "n"). Empty when the node or the component is missing.
 std::u16string &ValueToText(PropertyNode *node, unsigned index, std::u16string &out);
+// As ValueToText; false when memory ran out, which leaves out empty too.
+bool value_to_text(PropertyNode *node, unsigned index, std::u16string &out);
 
 // Stores text as component index: ";" and "\" escaped, in 1252 when it is ASCII, else
 // in the output code page with a CHARSET parameter, and quoted-printable when allowed
-// and needed, with one ENCODING parameter per node. Does nothing for empty text.
+// and needed, with one ENCODING parameter per node. Does nothing for empty text, and
+// leaves the node as it was when memory runs out.
 void TextToValue(std::u16string_view text, PropertyNode *node, uint32_t flags, unsigned index);
 
 // A message body, by its Content-Transfer-Encoding and the charset of its Content-Type.
-// Escapes stay as they are.
+// Escapes stay as they are. Empty when memory runs out.
 void MessageBodyToText(const char *body, const char *content_type,
                        const char *transfer_encoding, std::u16string &out);
 

@@ -35,13 +35,19 @@ uint32_t fold(Status s)
     return s == Status::Parsed || s == Status::ParsedWithWarning ? 0 : base::to_code(s);
 }
 
+// 7 leaves the record to the caller; every other result, 11 included, has released it.
 uint32_t write_object(uint32_t type, ObjectRecord *record, const char16_t *path,
                       uint32_t overwrite)
 {
     base::File file;
-    if (file.open(path, (overwrite & 0xff) ? "w" : "a+") != 0)
-        return base::to_code(Status::CannotOpenFile);
-    Status s = vobject::write_object(file.get(), type, *record, true);
+    Status s;
+    try {
+        if (file.open(path, (overwrite & 0xff) ? "w" : "a+") != 0)
+            return base::to_code(Status::CannotOpenFile);
+        s = vobject::write_object(file.get(), type, *record, true);
+    } catch (const std::bad_alloc &) {
+        s = Status::OutOfMemory;
+    }
     model::ReleaseRecord(type, record);
     file.close();
     return fold(s);

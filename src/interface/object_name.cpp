@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -11,11 +12,13 @@
 namespace kova::api {
 namespace {
 
-// Component index of the first occurrence, as UTF-16; empty for an absent list.
+// Component index of the first occurrence, as UTF-16; empty for an absent list. A value
+// that could not be converted throws, so that no name is made of the other parts.
 std::u16string text_of(PropertyNode *list, unsigned index = 0)
 {
     std::u16string text;
-    return convert::ValueToText(list, index, text);
+    if (!convert::value_to_text(list, index, text)) throw std::bad_alloc();
+    return text;
 }
 
 // FN, or else the N components in the order a person is addressed:
@@ -73,7 +76,12 @@ std::u16string display_name(uint32_t type, const ObjectRecord &record)
 
 uint32_t object_name(uint32_t type, const ObjectRecord *record, char16_t *buffer, uint32_t size)
 {
-    std::u16string name = record ? display_name(type, *record) : std::u16string();
+    std::u16string name;
+    try {
+        if (record) name = display_name(type, *record);
+    } catch (const std::bad_alloc &) {
+        name.clear();  // no memory for the name: an empty one, measured and terminated
+    }
     if (buffer && size > 0) {
         size_t n = std::min<size_t>(name.size(), size - 1);
         name.copy(buffer, n);

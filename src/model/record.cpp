@@ -37,11 +37,11 @@ void AddParam(PropertyNode *node, char *text)
     *tail = param;
 }
 
-void SetValue(PropertyNode *node, char *text, unsigned index)
+bool SetValue(PropertyNode *node, char *text, unsigned index)
 {
     if (!node || !text) {
         release(text);
-        return;
+        return false;
     }
     TextNode **slot = &node->Values;
     unsigned i = 0;
@@ -49,7 +49,7 @@ void SetValue(PropertyNode *node, char *text, unsigned index)
     if (*slot) {
         release((*slot)->Text);
         (*slot)->Text = text;
-        return;
+        return true;
     }
     // The missing components are built apart and linked only once all exist, so a
     // failed allocation leaves the list as it was.
@@ -60,7 +60,7 @@ void SetValue(PropertyNode *node, char *text, unsigned index)
         if (!value) {
             release_text_list(added);
             release(text);
-            return;
+            return false;
         }
         value->Tag = 1;
         (last ? last->Next : added) = value;
@@ -68,6 +68,7 @@ void SetValue(PropertyNode *node, char *text, unsigned index)
     }
     last->Text = text;
     *slot = added;
+    return true;
 }
 
 void release_text_list(TextNode *list)

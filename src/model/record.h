@@ -18,8 +18,9 @@ PropertyNode *AppendProperty(PropertyNode **head);
 void AddParam(PropertyNode *node, char *text);
 
 // Stores text (ownership passes) as value component index, creating empty components
-// before it as needed and freeing the text it replaces.
-void SetValue(PropertyNode *node, char *text, unsigned index);
+// before it as needed and freeing the text it replaces. False, with the list as it was
+// and text freed, when node or text is null or memory runs out.
+bool SetValue(PropertyNode *node, char *text, unsigned index);
 
 void release_text_list(TextNode *list);
 void release_property_list(PropertyNode *list);

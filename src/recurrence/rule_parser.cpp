@@ -81,18 +81,20 @@ std::optional<RuleHead> parse_head(std::string_view token)
     return std::nullopt;
 }
 
+// ISO 8601 basic date and time, "19991231T235959Z"; the rest is checked when the rule
+// is applied. A token of this shape is never a count, a weekday, a month or a day of
+// the year: the generator writes the end date last and leaves out a count of 2, so
+// "W1 #2 MO345678T000000Z" prints as "W1 MO345678T000000Z", which must read back alike.
+bool is_end_date(std::string_view token) { return token.size() >= 15 && token[8] == 'T'; }
+
 // "#10"; a lone "#" counts 0.
 std::optional<int32_t> parse_duration(std::string_view token)
 {
-    if (token.empty() || token[0] != '#') return std::nullopt;
+    if (token.empty() || token[0] != '#' || is_end_date(token)) return std::nullopt;
     int32_t count = 0;
     read_number(token.substr(1), kAnyLength, count);
     return count;
 }
-
-// ISO 8601 basic date and time, "19991231T235959Z"; the rest is checked when the rule
-// is applied.
-bool is_end_date(std::string_view token) { return token.size() >= 15 && token[8] == 'T'; }
 
 // A longer date is cut to the field's 19 characters. Date conversion reads at most the
 // first 16 ("YYYYMMDDTHHMMSSZ"), so the cut date converts as the whole one would.
@@ -126,7 +128,7 @@ std::optional<Time> parse_time(std::string_view token)
 // "MO", "MO$"; characters after the name other than a "$" in third place are ignored.
 std::optional<Item> parse_weekday(std::string_view token)
 {
-    if (token.size() < 2) return std::nullopt;
+    if (token.size() < 2 || is_end_date(token)) return std::nullopt;
     for (int32_t i = 0; i < 7; ++i) {
         if (token.substr(0, 2) == kWeekdayNames[i])
             return Item{i + 1, token.size() > 2 && token[2] == '$'};
@@ -161,9 +163,11 @@ std::optional<Item> parse_day_number(std::string_view token)
 }
 
 // Months "6", "12$" and days of the year "100", "366$": leading digits in range, then an
-// optional mark; anything else after the digits is ignored.
+// optional mark; anything else after the digits is ignored. An end date is no item:
+// "YM1 00050101T000000Z" is a rule without months.
 std::optional<Item> parse_bounded(std::string_view token, size_t max_digits, int32_t last)
 {
+    if (is_end_date(token)) return std::nullopt;
     int32_t value = 0;
     size_t digits = read_number(token, max_digits, value);
     if (digits == 0 || value < 1 || value > last) return std::nullopt;

@@ -151,6 +151,10 @@ Status read_multipart(FILE *stream, MessageRecord &m, const char *boundary)
                     status = Status::ParseError;
                 } else if (closing) {
                     state = State::Epilogue;
+                } else if (current->Next) {
+                    // A second envelope's body: its parts join those read before, as
+                    // its first part joins MainPart, and the chain stays owned.
+                    current = current->Next;
                 } else {
                     auto *next =
                         static_cast<ContentPart *>(model::allocate_zeroed(sizeof(ContentPart)));

@@ -85,6 +85,13 @@ const testing::ReadCase kCases[] = {
     {"a nested envelope ends at its own END; only the first body counts",
      kHead + "BEGIN:VENV\r\n" + kOpen + kBody + "END:VBODY\r\nEND:VENV\r\nBEGIN:VBODY\r\n"
              "Subject:2\r\n" + kClose, 0, {"3/17 version=1.1; Subject=Hi; ||text"}, {}},
+    {"a second envelope's parts join those of the first",
+     kHead + kOpen + "Content-Type:multipart/mixed; boundary=b\r\n\r\n--b\r\n\r\na1\r\n--b\r\n"
+             "\r\na2\r\n--b--\r\nEND:VBODY\r\nEND:VENV\r\n" + kOpen + "\r\npreamble\r\n--b\r\n\r\nb1\r\n"
+             "--b\r\n\r\nb2\r\n--b\r\n\r\nb3\r\n--b--\r\n" + kClose, 0,
+     {"3/17 version=1.1;; multipart/mixed; boundary=b||a1\nb1 + ||a2\nb2 + ||b3"},
+     {"KOVA:  Parsing Multipart Content (boundary='b')",
+      "KOVA:  Parsing Multipart Content (boundary='b')"}},
     {"an envelope without a body", kHead + "BEGIN:VENV\r\nEND:VENV\r\nEND:VMSG\r\n", 19, {},
      {kNoBody}},
     {"an unexpected BEGIN", kHead + "BEGIN:VNOTE\r\n" + kOpen + kBody + kClose, 19, {}, {}},

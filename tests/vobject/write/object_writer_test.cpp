@@ -35,7 +35,8 @@ void add(std::initializer_list<Occurrence> occurrences)
             size_t end = rest.find_first_of(in_values ? ";" : ";:");
             std::string_view piece = rest.substr(0, end);
             char *copy = piece == "~" ? nullptr : model::copy_text(piece);
-            in_values ? model::SetValue(node, copy, index++) : model::AddParam(node, copy);
+            if (in_values) model::SetValue(node, copy, index++);
+            else model::AddParam(node, copy);
             if (end == std::string_view::npos) break;
             in_values = in_values || rest[end] == ':';
             rest.remove_prefix(end + 1);

@@ -1,0 +1,244 @@
+// The public functions on a hostile machine: a full device under an object file, a
+// device root that cannot be written, a registry file of junk, a log address where
+// nobody listens, and a file cut short or deleted while it is read. Each ends in a
+// result, with what was stored before left as it was.
+#include <gtest/gtest.h>
+
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "base/utf16.h"
+#include "kova/kova.h"
+#include "model/record.h"
+#include "support/test_support.h"
+
+namespace kova::api {
+namespace {
+
+using testing::LogReceiver;
+using testing::TempDevice;
+using testing::widen;
+
+std::string contact(const std::string &name, size_t note_bytes = 0)
+{
+    return "BEGIN:VCARD\r\nVERSION:2.1\r\nN:" + name + "\r\nFN:" + name + "\r\nNOTE:" +
+           std::string(note_bytes, 'n') + "\r\nEND:VCARD\r\n";
+}
+
+struct Seen {
+    std::vector<std::string> names;
+    void (*during)(const std::string &path) = nullptr;  // run after the first object
+    std::string path;
+};
+
+void collect(uint32_t type, ObjectRecord *record, uint32_t, void *context)
+{
+    auto &seen = *static_cast<Seen *>(context);
+    char16_t name[64];
+    KOVA_GetObjectName(type, record, name, 64);
+    seen.names.push_back(base::utf16_to_utf8(name));
+    if (seen.names.size() == 1 && seen.during) seen.during(seen.path);
+}
+
+uint32_t read_names(const std::string &path, Seen &seen)
+{
+    seen.path = path;
+    return KOVA_ReadObjects(widen(path).c_str(), collect, &seen);
+}
+
+// A contact record of the caller's own, read from text.
+ObjectRecord contact_record(const TempDevice &device, const std::string &text)
+{
+    struct Kept { bool taken = false; ObjectRecord record{}; } kept;
+    testing::write_file(device.path("source.vcf"), text);
+    KOVA_ReadObjects(
+        device.wide_path("source.vcf").c_str(),
+        [](uint32_t, ObjectRecord *record, uint32_t, void *context) {
+            auto &k = *static_cast<Kept *>(context);
+            if (k.taken) return;
+            k = {true, *record};
+            std::memset(record, 0, sizeof *record);
+        },
+        &kept);
+    EXPECT_TRUE(kept.taken);
+    return kept.record;
+}
+
+bool released(const ObjectRecord &record)
+{
+    const auto *bytes = reinterpret_cast<const unsigned char *>(&record);
+    return std::all_of(bytes, bytes + sizeof record, [](unsigned char b) { return b == 0; });
+}
+
+// A full device takes nothing, and each line that could not be written is logged; the
+// write still answers 0, as every unwritable line does, and releases the record.
+TEST(Hostile, WritingOntoAFullDeviceLogsEachLostLine)
+{
+    TempDevice device;
+    LogReceiver log(device);
+    for (uint32_t overwrite : {1u, 0u}) {
+        ObjectRecord record = contact_record(device, contact("Maja Lind"));
+        EXPECT_EQ(KOVA_WriteObject(KOVA_TYPE_CONTACT, &record, u"/dev/full", overwrite), 0u);
+        EXPECT_TRUE(released(record));
+    }
+    // BEGIN, VERSION and END are fixed lines; N, FN and NOTE are property lines.
+    const char *fixed = "KOVA:  Unable to put vCard string to file";
+    const char *property = "KOVA:  Unable to put string to file";
+    std::vector<std::string> one = {fixed, fixed, property, property, property, fixed};
+    std::vector<std::string> both = one;
+    both.insert(both.end(), one.begin(), one.end());
+    EXPECT_EQ(log.texts(), both);
+}
+
+// A small tmpfs of the test's own, in a mount namespace of its own; false where the
+// test may not mount (not root, or no namespaces), and the test is then skipped.
+bool mount_small_tmpfs(const std::string &dir, const char *size)
+{
+    if (unshare(CLONE_NEWNS) != 0) return false;
+    if (mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return false;
+    std::string options = std::string("size=") + size;
+    return mount("kova-test", dir.c_str(), "tmpfs", 0, options.c_str()) == 0;
+}
+
+// Appending to a file on a device that fills up mid-object keeps every byte that was
+// there: the contact stored before reads back as it was.
+TEST(Hostile, AFullTmpfsKeepsWhatWasStoredBefore)
+{
+    TempDevice device;
+    std::string mounted = device.path("small");
+    ::mkdir(mounted.c_str(), 0700);
+    if (!mount_small_tmpfs(mounted, "16k")) GTEST_SKIP() << "no tmpfs may be mounted here";
+    std::string stored = mounted + "/contacts.vcf";
+    const std::string before = contact("Stored Before");
+    testing::write_file(stored, before);
+    // Fill the device to its last few bytes.
+    {
+        FILE *filler = std::fopen((mounted + "/filler").c_str(), "w");
+        ASSERT_NE(filler, nullptr);
+        std::string block(512, 'f');
+        while (std::fwrite(block.data(), 1, block.size(), filler) == block.size() &&
+               std::fflush(filler) == 0) {
+        }
+        std::fclose(filler);
+    }
+    ObjectRecord record = contact_record(device, contact("Added After", 4000));
+    EXPECT_EQ(KOVA_WriteObject(KOVA_TYPE_CONTACT, &record, widen(stored).c_str(), 0), 0u);
+    EXPECT_TRUE(released(record));
+    EXPECT_EQ(testing::read_file(stored).substr(0, before.size()), before);
+    Seen seen;
+    read_names(stored, seen);
+    ASSERT_FALSE(seen.names.empty());
+    EXPECT_EQ(seen.names.front(), "Stored Before");
+    umount2(mounted.c_str(), MNT_DETACH);  // so that the device folder can go
+}
+
+// A device root that is a plain file: the store cannot open and nothing can be created
+// in it, while reading and writing files elsewhere go on as before.
+TEST(Hostile, AnUnwritableDeviceRoot)
+{
+    TempDevice device;
+    std::string root = device.path("root-is-a-file");
+    testing::write_file(root, "not a folder");
+    ::setenv("KOVA_DEVICE_ROOT", root.c_str(), 1);
+    EXPECT_EQ(KOVA_Open(), 14u);  // no store without a folder to keep it in
+    testing::write_file(device.path("in.vcf"), contact("Maja Lind"));
+    Seen seen;
+    EXPECT_EQ(read_names(device.path("in.vcf"), seen), 0u);
+    EXPECT_EQ(seen.names, std::vector<std::string>{"Maja Lind"});
+    ObjectRecord record = contact_record(device, contact("Maja Lind"));
+    EXPECT_EQ(KOVA_WriteObject(KOVA_TYPE_CONTACT, &record, widen(root + "/out.vcf").c_str(), 1),
+              7u);
+    EXPECT_FALSE(released(record));  // 7 leaves the record to the caller
+    char id[KOVA_ID_CAPACITY] = "";
+    EXPECT_EQ(KOVA_AddObject(KOVA_TYPE_CONTACT, &record, id), 15u);
+    model::ReleaseRecord(KOVA_TYPE_CONTACT, &record);
+    EXPECT_EQ(KOVA_Close(), 0u);
+}
+
+// Junk where the registry should be: the log stays off and the default charsets stand
+// (a value without CHARSET is read as 1252).
+TEST(Hostile, AMalformedRegistryFile)
+{
+    const std::string junk[] = {
+        std::string("\xff\xfe[\x00H\x00K\x00", 8),  // UTF-16 cut in the middle of a unit
+        "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\Software\\Harvex\\BTConfig\\"
+        "Debug\n\"LogIPAddr\"=dword:zz\n[HKEY_LOCAL_MACHINE\\Software\\Harvex\\BTConfig\\General]"
+        "\n\"DefaultInputCharset\"=\"" + std::string(4000, 'A') + "\n\"x\"=hex:4\\\n",
+        std::string("\x00\x01\x02\x03garbage\x00\xff", 13),
+    };
+    for (const std::string &registry : junk) {
+        TempDevice device;
+        testing::write_file(device.path("registry.reg"), registry);
+        EXPECT_EQ(KOVA_Open(), 0u);
+        testing::write_file(device.path("in.vcf"), "BEGIN:VCARD\r\nVERSION:2.1\r\nN:x\r\nFN:Caf\xe9\r\nEND:VCARD\r\n");
+        Seen seen;
+        EXPECT_EQ(read_names(device.path("in.vcf"), seen), 0u);
+        EXPECT_EQ(seen.names, std::vector<std::string>{"Caf\xc3\xa9"});
+        EXPECT_EQ(KOVA_Close(), 0u);
+    }
+}
+
+// Datagrams to an address where no one listens are dropped: every operation that logs
+// still answers as it would without a log.
+TEST(Hostile, ALogAddressThatNobodyListensOn)
+{
+    TempDevice device;
+    device.write_registry("[HKEY_LOCAL_MACHINE\\Software\\Harvex\\BTConfig\\Debug]\r\n"
+                          "\"LogIPAddr\"=dword:7f000002\r\n");
+    EXPECT_EQ(KOVA_Open(), 0u);
+    testing::write_file(device.path("in.vcf"), "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe\r\n\r\nX-ODD:1\r\n"
+                                               "END:VCARD\r\n" + contact("Maja Lind"));
+    for (int i = 0; i < 50; ++i) {
+        Seen seen;
+        ASSERT_EQ(read_names(device.path("in.vcf"), seen), 0u);
+        EXPECT_EQ(seen.names.size(), 2u);
+        ObjectRecord record = contact_record(device, contact("Maja Lind"));
+        EXPECT_EQ(KOVA_WriteObject(KOVA_TYPE_CONTACT, &record, u"/dev/full", 1), 0u);
+        EXPECT_EQ(KOVA_ReadObjects(device.wide_path("missing.vcf").c_str(), nullptr, nullptr), 7u);
+    }
+    EXPECT_EQ(KOVA_Close(), 0u);
+}
+
+// A file deleted after its first object goes on being read from the open stream; one
+// cut short ends the read where the bytes end, those the stream had already buffered
+// included: emptied after the first contact, the start of the second is still read and
+// lacks its END.
+TEST(Hostile, AFileCutOrDeletedWhileItIsRead)
+{
+    const struct {
+        const char *name;
+        void (*during)(const std::string &path);
+        uint32_t result;
+        size_t objects;
+    } cases[] = {
+        {"deleted", [](const std::string &path) { std::remove(path.c_str()); }, 0, 3},
+        {"emptied", [](const std::string &path) { ASSERT_EQ(truncate(path.c_str(), 0), 0); }, 19, 1},
+        {"cut inside the second contact",
+         [](const std::string &path) { ASSERT_EQ(truncate(path.c_str(), 9000), 0); }, 19, 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDevice device;
+        LogReceiver log(device);
+        // Each contact is larger than the stream's buffer, so the cut is met on disk.
+        testing::write_file(device.path("in.vcf"), contact("First", 6000) +
+                                                       contact("Second", 6000) +
+                                                       contact("Third", 6000));
+        Seen seen;
+        seen.during = c.during;
+        EXPECT_EQ(read_names(device.path("in.vcf"), seen), c.result);
+        EXPECT_EQ(seen.names.size(), c.objects);
+        EXPECT_EQ(seen.names.front(), "First");
+    }
+}
+
+}  // namespace
+}  // namespace kova::api
