@@ -149,34 +149,9 @@ void put_emails(pim::Contact &c, PropertyNode *list)
     }
 }
 
-// Puts component 0 of the list's first occurrence when the list is present.
-void put_first(std::u16string &slot, PropertyNode *list)
-{
-    if (list) slot = value_text(list, 0);
-}
-
 void put_first_date(double &slot, PropertyNode *list)
 {
     if (list) slot = convert::GetDate(list);
-}
-
-// One occurrence with the text as component 0 after the given parameters, when the
-// text is not empty.
-void add_text(PropertyNode **list, const std::u16string &text,
-              std::initializer_list<const char *> params = {}, uint32_t flags = 0)
-{
-    if (text.empty()) return;
-    PropertyNode *node = model::AppendProperty(list);
-    if (!node) return;
-    for (const char *param : params) model::AddParam(node, model::copy_text(param));
-    convert::TextToValue(text, node, flags, 0);
-}
-
-void add_date(PropertyNode **list, double date)
-{
-    if (date == convert::NoDate) return;
-    if (PropertyNode *node = model::AppendProperty(list))
-        convert::PutDate(date, node, false, true);
 }
 
 struct AddressOut {

@@ -3,7 +3,9 @@
 #include <cctype>
 #include <cstdio>
 
+#include "convert/charset.h"
 #include "convert/value_text.h"
+#include "model/alloc.h"
 #include "model/record.h"
 
 namespace kova::store {
@@ -21,6 +23,36 @@ const char *raw_text(const PropertyNode *list)
 {
     const char *text = model::first_value(list, 0);
     return text ? text : "";
+}
+
+std::string date_text(PropertyNode *list, unsigned index)
+{
+    constexpr size_t kDateTextLimit = 30;
+    std::string text = convert::narrow_system(value_text(list, index));
+    if (text.size() > kDateTextLimit) text.resize(kDateTextLimit);
+    return text;
+}
+
+void put_first(std::u16string &slot, PropertyNode *list)
+{
+    if (list) slot = value_text(list, 0);
+}
+
+void add_text(PropertyNode **list, const std::u16string &text,
+              std::initializer_list<const char *> params, uint32_t flags)
+{
+    if (text.empty()) return;
+    PropertyNode *node = model::AppendProperty(list);
+    if (!node) return;
+    for (const char *param : params) model::AddParam(node, model::copy_text(param));
+    convert::TextToValue(text, node, flags, 0);
+}
+
+void add_date(PropertyNode **list, double date, bool with_time, bool local)
+{
+    if (date == convert::NoDate) return;
+    if (PropertyNode *node = model::AppendProperty(list))
+        convert::PutDate(date, node, with_time, local);
 }
 
 void format_id(char *buffer, size_t capacity, uint32_t id)

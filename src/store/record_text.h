@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 
@@ -19,6 +20,23 @@ bool has_value(const PropertyNode *list);
 
 // Component 0 of the first occurrence as it stands in the record; "" when missing.
 const char *raw_text(const PropertyNode *list);
+
+// Component index of the list's first occurrence as a date text for ParseIsoDate:
+// converted to UTF-16, narrowed to the system code page and cut to its first 30
+// characters, as the device's fixed conversion buffer holds no more.
+std::string date_text(PropertyNode *list, unsigned index = 0);
+
+// The slot takes component 0 of the list's first occurrence when the list is present
+// (an empty text too).
+void put_first(std::u16string &slot, PropertyNode *list);
+
+// A new occurrence at the list's tail with the parameters and the text as component 0,
+// when the text is not empty; flags as for TextToValue.
+void add_text(PropertyNode **list, const std::u16string &text,
+              std::initializer_list<const char *> params = {}, uint32_t flags = 0);
+
+// A new occurrence with the date as FormatIsoDate writes it, unless it is NoDate.
+void add_date(PropertyNode **list, double date, bool with_time = false, bool local = true);
 
 // An object id as eight lower-case hexadecimal digits.
 void format_id(char *buffer, size_t capacity, uint32_t id);

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,6 +14,7 @@
 namespace kova::store {
 namespace {
 
+using testing::lines_starting;
 using testing::OpenStore;
 
 std::string vcard(const std::string &body)
@@ -22,24 +22,10 @@ std::string vcard(const std::string &body)
     return "BEGIN:VCARD\r\nVERSION:2.1\r\n" + body + "END:VCARD\r\n";
 }
 
-// The lines of text that start with prefix, joined by "|".
-std::string lines_starting(const std::string &text, const std::string &prefix)
-{
-    std::istringstream in(text);
-    std::string line, out;
-    while (std::getline(in, line))
-        if (line.rfind(prefix, 0) == 0) out += (out.empty() ? "" : "|") + line;
-    return out;
-}
-
 // Adds one vCard and gives it back as written from the store.
 std::string round_trip(OpenStore &store, const std::string &body)
 {
-    std::vector<testing::Added> added = testing::add_text(store.device, vcard(body));
-    EXPECT_EQ(added.size(), 1u);
-    if (added.size() != 1) return {};
-    EXPECT_EQ(added[0].result, 0u);
-    return testing::fetch_text(store.device, 0, added[0].id);
+    return testing::round_trip(store, vcard(body), KOVA_TYPE_CONTACT);
 }
 
 TEST(Contact, PhoneStyleVCardComesBackInTheStoreForm)

@@ -6,10 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "convert/clock_fixture.h"
 #include "kova/kova.h"
 #include "support/test_support.h"
 
@@ -67,6 +70,121 @@ inline std::string fetch_text(const TempDevice &device, uint32_t type, const std
     if (rc != 0) return {};
     EXPECT_EQ(KOVA_WriteObject(type, &record, device.wide_path("out.vobj").c_str(), 1), 0u);
     return read_file(device.path("out.vobj"));
+}
+
+// Adds the one object of the text and gives it back as written from the store.
+inline std::string round_trip(OpenStore &store, std::string_view text, uint32_t type)
+{
+    std::vector<Added> added = add_text(store.device, text);
+    EXPECT_EQ(added.size(), 1u);
+    if (added.size() != 1) return {};
+    EXPECT_EQ(added[0].result, 0u);
+    return fetch_text(store.device, type, added[0].id);
+}
+
+// KOVA_FindObject on the first object of the text: the id found, or "none" (and the
+// id buffer left as it was).
+inline std::string find_id(const TempDevice &device, std::string_view text)
+{
+    std::string found;
+    with_record(device, text, [&](uint32_t type, ObjectRecord &record) {
+        char id[KOVA_ID_CAPACITY] = "untouched";
+        found = KOVA_FindObject(type, &record, id) == 1 ? id : "none";
+        if (found == "none") {
+            EXPECT_STREQ(id, "untouched");
+        }
+    });
+    return found;
+}
+
+// A vCalendar holding one item ("VEVENT" or "VTODO") made of the property lines.
+inline std::string vcalendar(const std::string &item, const std::string &lines)
+{
+    return "BEGIN:VCALENDAR\r\nVERSION:1.0\r\nBEGIN:" + item + "\r\n" + lines + "END:" + item +
+           "\r\nEND:VCALENDAR\r\n";
+}
+
+// KOVA_ModifyObject on the id with the first object of the text; its result.
+inline uint32_t modify_text(const TempDevice &device, const std::string &id, std::string_view text)
+{
+    uint32_t result = 0xFFFFFFFFu;
+    with_record(device, text, [&](uint32_t type, ObjectRecord &record) {
+        result = KOVA_ModifyObject(type, id.c_str(), &record);
+    });
+    return result;
+}
+
+// An open store for items of one kind ("VEVENT" or "VTODO") in a local time of UTC+2
+// without summer time, with its log.
+struct CalendarStore {
+    explicit CalendarStore(std::string kind) : item(std::move(kind)) { convert::use_zone("UTC-2"); }
+    std::string item;
+    OpenStore store;
+    LogReceiver log{store.device};
+
+    std::string text(const std::string &lines) const { return vcalendar(item, lines); }
+    std::string round_trip(const std::string &lines)
+    {
+        return testing::round_trip(store, text(lines), KOVA_TYPE_CALENDAR);
+    }
+    std::string fetch(const std::string &id) { return fetch_text(store.device, KOVA_TYPE_CALENDAR, id); }
+    // What the conversions logged, one line each: entry traces and the reader's
+    // remarks left out.
+    std::string reported()
+    {
+        std::string out;
+        for (const std::string &line : log.texts())
+            if (line.rfind("KOVA:  POL_", 0) != 0 && line.rfind("KOVA:  KOVA_", 0) != 0 &&
+                line.rfind("KOVA:  Warning - vCal", 0) != 0)
+                out += line + "\n";
+        return out;
+    }
+};
+
+// One case of a calendar table: the item's property lines, the output lines expected
+// (those that start with one of the table's prefixes, joined by "|") and the log.
+struct LineCase {
+    const char *name;
+    std::string lines;
+    const char *expected;
+    std::string log;  // what the conversions logged, as CalendarStore::reported gives it
+};
+
+// Each case's lines go into an item ("VEVENT" or "VTODO") between head and tail, which
+// is added in a store of its own and written back.
+template <size_t N>
+void expect_cases(const std::string &item, const LineCase (&cases)[N], const std::string &head,
+                  const std::string &tail, const char *prefixes);
+
+// The lines of text that start with one of the prefixes ("DTSTART|DTEND"), in the
+// text's order, joined by "|".
+inline std::string lines_starting(const std::string &text, const std::string &prefixes)
+{
+    std::vector<std::string> wanted;
+    std::istringstream names(prefixes);
+    for (std::string prefix; std::getline(names, prefix, '|');) wanted.push_back(prefix);
+    std::istringstream in(text);
+    std::string line, out;
+    while (std::getline(in, line))
+        for (const std::string &prefix : wanted)
+            if (line.rfind(prefix, 0) == 0) {
+                out += (out.empty() ? "" : "|") + line;
+                break;
+            }
+    return out;
+}
+
+template <size_t N>
+void expect_cases(const std::string &item, const LineCase (&cases)[N], const std::string &head,
+                  const std::string &tail, const char *prefixes)
+{
+    for (const LineCase &k : cases) {
+        SCOPED_TRACE(k.name);
+        CalendarStore c(item);
+        std::string out = c.round_trip(head + k.lines + "\r\n" + tail);
+        EXPECT_EQ(lines_starting(out, prefixes), k.expected);
+        EXPECT_EQ(c.reported(), k.log);
+    }
 }
 
 }  // namespace kova::testing
