@@ -67,6 +67,16 @@ bool put_calendar(pim::Item &item, CalendarRecord &record)
     return task != nullptr;
 }
 
+// The contact or calendar item with that id: PimNotOpened without the object model,
+// NotFound when the store has no such item.
+Status fetch_item(uint32_t oid, std::unique_ptr<pim::Item> &item)
+{
+    pim::Application *app = application();
+    if (!app) return Status::PimNotOpened;
+    if (pim::failed(app->GetItemFromOid(oid, item)) || !item) return Status::NotFound;
+    return Status::Ok;
+}
+
 Status save(pim::Item &item)
 {
     return pim::failed(item.Save()) ? Status::PimError : Status::Ok;
@@ -259,10 +269,8 @@ Status POL_ModifyObject(uint32_t type, const char *id, ObjectRecord &record)
     std::optional<uint32_t> number = parse_id(id);
     if (!number) return Status::InvalidId;
     if (type == KOVA_TYPE_CONTACT || type == KOVA_TYPE_CALENDAR) {
-        pim::Application *app = application();
-        if (!app) return Status::PimNotOpened;
         std::unique_ptr<pim::Item> item;
-        if (pim::failed(app->GetItemFromOid(*number, item)) || !item) return Status::NotFound;
+        if (Status s = fetch_item(*number, item); s != Status::Ok) return s;
         if (type == KOVA_TYPE_CONTACT) {
             pim::Contact *contact = item->as_contact();
             if (!contact) return Status::NotFound;
@@ -313,10 +321,8 @@ Status POL_GetObjectById(uint32_t type, const char *id, ObjectRecord &record)
     std::optional<uint32_t> number = parse_id(id);
     if (!number) return Status::InvalidId;
     if (type != KOVA_TYPE_CONTACT && type != KOVA_TYPE_CALENDAR) return Status::TypeNotSupported;
-    pim::Application *app = application();
-    if (!app) return Status::PimNotOpened;
     std::unique_ptr<pim::Item> item;
-    if (pim::failed(app->GetItemFromOid(*number, item)) || !item) return Status::NotFound;
+    if (Status s = fetch_item(*number, item); s != Status::Ok) return s;
     if (type == KOVA_TYPE_CONTACT) {
         pim::Contact *contact = item->as_contact();
         if (!contact) return Status::NotFound;
