@@ -2,7 +2,7 @@
 # Installs what Kova needs to build and test (Debian packages), then builds it in build/.
 set -eu
 cd "$(dirname "$0")/.."
-packages="cmake make g++ gcc-multilib g++-multilib libgtest-dev pkg-config binutils libsqlite3-dev sqlite3"
+packages="cmake make g++ gcc-multilib g++-multilib libgtest-dev pkg-config binutils libsqlite3-dev sqlite3 libcli11-dev"
 missing=""
 for p in $packages; do
     dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
