@@ -7,6 +7,10 @@
 #include <new>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "base/file.h"
 #include "base/log.h"
 #include "model/alloc.h"
@@ -18,12 +22,88 @@ using base::Status;
 
 namespace {
 
-// The line is assembled here and then copied into one exact allocation, so every
-// byte of the stream is read once. The buffer keeps its size between lines.
-std::vector<char> &scratch()
+// The logical line is assembled here and then copied into one exact allocation, so
+// every byte of the stream is read once. The buffer keeps its size between lines. When
+// it cannot grow, the rest of the line is still read (so that the next call starts at
+// the next line) and only counted, for the failure message.
+class Scratch {
+public:
+    void clear()
+    {
+        length_ = 0;
+        wanted_ = 0;
+    }
+    void append(const char *bytes, size_t n)
+    {
+        if (wanted_ || !fits(n)) {
+            wanted_ = (wanted_ ? wanted_ : length_ + 1) + n;
+            return;
+        }
+        std::memcpy(buffer_.data() + length_, bytes, n);
+        length_ += n;
+    }
+    void append(char c) { append(&c, 1); }
+    size_t length() const { return length_; }
+    size_t wanted() const { return wanted_; }  // 0 unless the buffer could not grow
+    const char *data() const { return buffer_.data(); }
+
+private:
+    bool fits(size_t n)
+    {
+        if (length_ + n < buffer_.size()) return true;
+        size_t size = buffer_.size();
+        while (length_ + n >= size) size *= 2;
+        try {
+            buffer_.resize(size);
+        } catch (const std::bad_alloc &) {
+            return false;
+        }
+        return true;
+    }
+
+    std::vector<char> buffer_ = std::vector<char>(4096);
+    size_t length_ = 0;
+    size_t wanted_ = 0;
+};
+
+Scratch &scratch()
 {
-    static std::vector<char> buffer(4096);
+    static Scratch buffer;
     return buffer;
+}
+
+// The first CR, LF or '=' in [p, end), or end.
+const char *find_line_break(const char *p, const char *end)
+{
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), eq = _mm_set1_epi8('=');
+    for (; end - p >= 16; p += 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
+                                   _mm_cmpeq_epi8(v, eq));
+        if (int mask = _mm_movemask_epi8(hit)) return p + __builtin_ctz(static_cast<unsigned>(mask));
+    }
+#endif
+    while (p < end && *p != '\r' && *p != '\n' && *p != '=') ++p;
+    return p;
+}
+
+// Appends the plain bytes that the stream holds buffered, up to the next CR, LF or '=',
+// and takes them from the stream: what getc_unlocked would hand out one at a time,
+// taken in one go. This looks into glibc's FILE, as its getc_unlocked does; elsewhere
+// every byte goes through get_char.
+void take_plain_run(FILE *stream, Scratch &line)
+{
+#if defined(__GLIBC__)
+    const char *p = stream->_IO_read_ptr;
+    const char *end = find_line_break(p, stream->_IO_read_end);
+    if (end == p) return;
+    line.append(p, static_cast<size_t>(end - p));
+    stream->_IO_read_ptr += end - p;
+#else
+    (void)stream;
+    (void)line;
+#endif
 }
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
@@ -57,28 +137,11 @@ char *copy_field_until(char *source, char *destination, size_t capacity, const c
 
 char *FileLine(FILE *stream)
 {
-    std::vector<char> &buf = scratch();
-    size_t length = 0;
-    // When the scratch buffer cannot grow, the rest of the line is still read, so that
-    // the next call starts at the next line.
-    size_t wanted = 0;
-    auto append = [&](char c) {
-        if (wanted) {
-            ++wanted;
-            return;
-        }
-        if (length + 1 >= buf.size()) {
-            try {
-                buf.resize(buf.size() * 2);
-            } catch (const std::bad_alloc &) {
-                wanted = length + 2;
-                return;
-            }
-        }
-        buf[length++] = c;
-    };
+    Scratch &line = scratch();
+    line.clear();
     enum class State { Text, LineEnd, Equals, Done } state = State::Text;
     while (state != State::Done) {
+        if (state == State::Text) take_plain_run(stream, line);
         int c = base::get_char(stream);
         switch (state) {
         case State::Text:
@@ -92,14 +155,14 @@ char *FileLine(FILE *stream)
             } else if (c == '=') {
                 state = State::Equals;
             } else {
-                append(static_cast<char>(c));
+                line.append(static_cast<char>(c));
             }
             break;
         case State::LineEnd:
             if (c == base::kEndOfFile) {
                 state = State::Done;
             } else if (c == ' ' || c == '\t') {
-                append(' ');
+                line.append(' ');
                 state = State::Text;
             } else {
                 std::ungetc(c, stream);  // the next call starts at this line
@@ -108,7 +171,7 @@ char *FileLine(FILE *stream)
             break;
         case State::Equals:
             if (c == base::kEndOfFile) {
-                append('=');
+                line.append('=');
                 state = State::Done;
             } else if (c == '\r') {
                 base::get_char(stream);
@@ -116,29 +179,30 @@ char *FileLine(FILE *stream)
             } else if (c == '\n') {
                 state = State::Text;
             } else {
-                append('=');
-                append(static_cast<char>(c));
+                const char pair[] = {'=', static_cast<char>(c)};
+                line.append(pair, 2);
                 state = State::Text;
             }
             break;
         case State::Done: break;
         }
     }
-    if (wanted) {
+    if (line.wanted()) {
         KOVA_LOG_ERROR("KOVA:  Memory allocation of %d bytes failed in 'FileLine'",
-                       static_cast<int>(wanted));
+                       static_cast<int>(line.wanted()));
         return nullptr;
     }
-    char *line = static_cast<char *>(model::allocate(length + 1));
-    if (!line) {
+    size_t length = line.length();
+    char *text = static_cast<char *>(model::allocate(length + 1));
+    if (!text) {
         KOVA_LOG_ERROR("KOVA:  Memory allocation of %d bytes failed in 'FileLine'",
                        static_cast<int>(length + 1));
         return nullptr;
     }
-    std::memcpy(line, buf.data(), length);
-    line[length] = '\0';
-    if (char *cr = static_cast<char *>(std::memchr(line, '\r', length))) *cr = '\0';
-    return line;
+    // No CR can reach the text: every CR is read as a line break with the byte after it.
+    std::memcpy(text, line.data(), length);
+    text[length] = '\0';
+    return text;
 }
 
 char *SplitPropertyLine(char *line, char *name, char *params)
