@@ -110,27 +110,49 @@ bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
 char ascii_upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
-// Copies up to the first unescaped stop byte; "\;" and "\\" are kept as pairs and never
-// stop the copy. At most capacity-1 bytes are stored, a pair only when both fit; the
-// rest is skipped. Returns the stop position (a stop byte or the terminator).
-char *copy_field_until(char *source, char *destination, size_t capacity, const char *stops)
+// Copies up to the first unescaped ':' (and, for a name, ';'); "\\;" and "\\\\" are kept as
+// pairs and never stop the copy. At most capacity-1 bytes are stored, a pair only when
+// both fit; the rest is skipped. Returns the stop position (a stop byte or the
+// terminator); blank tells whether a space or a tab was stored.
+char *copy_field_until(char *source, char *destination, size_t capacity, bool name, bool &blank)
 {
     size_t stored = 0;
     char *p = source;
-    while (*p && !std::strchr(stops, *p)) {
-        if (p[0] == '\\' && (p[1] == ';' || p[1] == '\\')) {
+    for (;; ++p) {
+        char c = *p;
+        if (c == '\0' || c == ':' || (name && c == ';')) break;
+        if (c == '\\' && (p[1] == ';' || p[1] == '\\')) {
             if (stored + 2 < capacity) {
-                destination[stored++] = p[0];
+                destination[stored++] = c;
                 destination[stored++] = p[1];
             }
-            p += 2;
+            ++p;
             continue;
         }
-        if (stored + 1 < capacity) destination[stored++] = *p;
-        ++p;
+        if (stored + 1 < capacity) {
+            destination[stored++] = c;
+            blank = blank || is_blank(c);
+        }
     }
     destination[stored] = '\0';
     return p;
+}
+
+// SplitPropertyLine, telling whether the name and the parameter text hold blanks.
+char *split_line(char *line, char *name, char *params, bool &name_blank, bool &params_blank)
+{
+    params[0] = '\0';
+    char *p = copy_field_until(line, name, kNameCapacity, true, name_blank);
+    if (*p == ';') p = copy_field_until(p + 1, params, kParamCapacity, false, params_blank);
+    if (*p == ':') return p + 1;
+    return p;  // no colon: the terminator, an empty value
+}
+
+// RemoveBlanks, with the result moved back to the start of the buffer.
+void remove_blanks_in_place(char *buffer)
+{
+    char *text = RemoveBlanks(buffer);
+    std::memmove(buffer, text, std::strlen(text) + 1);
 }
 
 }  // namespace
@@ -207,11 +229,8 @@ char *FileLine(FILE *stream)
 
 char *SplitPropertyLine(char *line, char *name, char *params)
 {
-    params[0] = '\0';
-    char *p = copy_field_until(line, name, kNameCapacity, ";:");
-    if (*p == ';') p = copy_field_until(p + 1, params, kParamCapacity, ":");
-    if (*p == ':') return p + 1;
-    return p;  // no colon: the terminator, an empty value
+    bool name_blank = false, params_blank = false;
+    return split_line(line, name, params, name_blank, params_blank);
 }
 
 char *RemoveBlanks(char *text)
@@ -277,12 +296,49 @@ TextNode *FindParam(TextNode *list, const char *word)
 
 namespace {
 
-// Where NextToken would end the token that starts at p, without changing the text.
+// Where NextToken at ';' would end the token that starts at p, without changing the text:
+// a backslash makes the byte after it ordinary.
 const char *token_end(const char *p)
 {
-    for (; *p && *p != ';'; ++p)
-        if (*p == '\\' && p[1]) ++p;
-    return p;
+    while (true) {
+        p += std::strcspn(p, ";\\");
+        if (*p != '\\') return p;
+        p += p[1] ? 2 : 1;
+    }
+}
+
+bool starts_with_upper(const char *text, std::string_view word)
+{
+    for (size_t k = 0; k < word.size(); ++k)
+        if (ascii_upper(text[k]) != word[k]) return false;  // stops at the terminator too
+    return true;
+}
+
+// The flags of step 3 and 4 of FillProperty, as FindParam would find the four words,
+// in one pass over the parameters.
+uint32_t encoding_flags(const TextNode *params)
+{
+    bool charset = false, quoted = false, base64 = false, eight = false;
+    for (const TextNode *node = params; node; node = node->Next) {
+        if (!node->Text) continue;
+        for (const char *p = node->Text; *p; ++p) {
+            switch (ascii_upper(*p)) {
+            case 'C': charset = charset || starts_with_upper(p, "CHARSET"); break;
+            case 'Q': quoted = quoted || starts_with_upper(p, "QUOTED-PRINTABLE"); break;
+            case 'B': base64 = base64 || starts_with_upper(p, "BASE64"); break;
+            case '8': eight = eight || starts_with_upper(p, "8BIT"); break;
+            default: break;
+            }
+        }
+    }
+    uint32_t flags = charset ? KOVA_FLAG_CHARSET : 0;
+    if (quoted)
+        flags |= KOVA_FLAG_QUOTED_PRINTABLE;
+    else if (base64)
+        flags |= KOVA_FLAG_BASE64;
+    else if (eight)
+        flags |= KOVA_FLAG_8BIT;
+    return flags;
 }
 
 }  // namespace
@@ -298,13 +354,7 @@ void FillProperty(const char *value, const char *params, unsigned max_values, Pr
         p = end;
         if (!*p) break;
     }
-    if (FindParam(node->Params, "CHARSET")) node->Flags |= KOVA_FLAG_CHARSET;
-    if (FindParam(node->Params, "QUOTED-PRINTABLE"))
-        node->Flags |= KOVA_FLAG_QUOTED_PRINTABLE;
-    else if (FindParam(node->Params, "BASE64"))
-        node->Flags |= KOVA_FLAG_BASE64;
-    else if (FindParam(node->Params, "8BIT"))
-        node->Flags |= KOVA_FLAG_8BIT;
+    node->Flags |= encoding_flags(node->Params);
 
     const char *p = value ? value : "";
     for (unsigned i = 0; i < max_values; ++i, ++p) {
@@ -353,13 +403,10 @@ bool usable_body_line(const LogicalLine &line, const char *blank_warning, Status
 
 char *split_clean(char *line, LineBuffers &buffers, bool clean_params)
 {
-    char *value = SplitPropertyLine(line, buffers.name, buffers.params);
-    char *name = RemoveBlanks(buffers.name);
-    std::memmove(buffers.name, name, std::strlen(name) + 1);
-    if (clean_params) {
-        char *params = RemoveBlanks(buffers.params);
-        std::memmove(buffers.params, params, std::strlen(params) + 1);
-    }
+    bool name_blank = false, params_blank = false;
+    char *value = split_line(line, buffers.name, buffers.params, name_blank, params_blank);
+    if (name_blank) remove_blanks_in_place(buffers.name);
+    if (clean_params && params_blank) remove_blanks_in_place(buffers.params);
     return value;
 }
 
