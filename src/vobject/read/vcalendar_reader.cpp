@@ -1,6 +1,7 @@
 #include "vobject/read/vcalendar_reader.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "base/file.h"
 #include "base/log.h"
@@ -31,7 +32,7 @@ constexpr uint8_t kTask = KOVA_KIND_TASK;
 
 // The lists both kinds share, with the properties an item of each kind must carry.
 struct SharedList {
-    const char *name;
+    std::string_view name;
     PropertyNode *CalendarRecord::*list;
     bool event_requires;
     bool task_requires;
@@ -60,44 +61,45 @@ unsigned required_mask(uint8_t kind)
     return mask;
 }
 
-int shared_index(const char *name)
+// Names are compared exactly; comparing them as views lets the lengths part most of
+// them at once.
+int shared_index(std::string_view name)
 {
     for (unsigned i = 0; i < sizeof kSharedLists / sizeof *kSharedLists; ++i)
-        if (std::strcmp(kSharedLists[i].name, name) == 0) return static_cast<int>(i);
+        if (kSharedLists[i].name == name) return static_cast<int>(i);
     return -1;
 }
 
 // The tail lists sit in different slots for the two kinds (a task's DAlarm occupies an
 // appointment's Location), so Kind must be set before one is filled.
-PropertyNode **tail_list(CalendarRecord &c, const char *name)
+PropertyNode **tail_list(CalendarRecord &c, std::string_view name)
 {
     bool event = c.Kind == kAppointment;
-    if (std::strcmp(name, "DALARM") == 0) return event ? &c.Appointment.DAlarm : &c.Task.DAlarm;
-    if (std::strcmp(name, "RRULE") == 0) return event ? &c.Appointment.RRule : &c.Task.RRule;
-    if (std::strcmp(name, "EXDATE") == 0) return event ? &c.Appointment.ExDate : &c.Task.ExDate;
-    if (std::strcmp(name, "ATTENDEE") == 0)
-        return event ? &c.Appointment.Attendee : &c.Task.Attendee;
+    if (name == "DALARM") return event ? &c.Appointment.DAlarm : &c.Task.DAlarm;
+    if (name == "RRULE") return event ? &c.Appointment.RRule : &c.Task.RRule;
+    if (name == "EXDATE") return event ? &c.Appointment.ExDate : &c.Task.ExDate;
+    if (name == "ATTENDEE") return event ? &c.Appointment.Attendee : &c.Task.Attendee;
     return nullptr;
 }
 
-bool is_tail_name(const char *name)
+bool is_tail_name(std::string_view name)
 {
-    for (const char *tail : {"DALARM", "RRULE", "EXDATE", "ATTENDEE"})
-        if (std::strcmp(tail, name) == 0) return true;
+    for (std::string_view tail : {"DALARM", "RRULE", "EXDATE", "ATTENDEE"})
+        if (tail == name) return true;
     return false;
 }
 
 // Every name the item parser knows; the block body passes them over in silence.
-bool is_item_name(const char *name)
+bool is_item_name(std::string_view name)
 {
     if (shared_index(name) >= 0 || is_tail_name(name)) return true;
-    for (const char *other : {"LOCATION", "X-BLUETOOTH-ALLDAYEVENT", "X-IRMC-LUID", "VERSION",
-                              "BEGIN", "END"})
-        if (std::strcmp(other, name) == 0) return true;
+    for (std::string_view other : {"LOCATION", "X-BLUETOOTH-ALLDAYEVENT", "X-IRMC-LUID",
+                                   "VERSION", "BEGIN", "END"})
+        if (other == name) return true;
     return false;
 }
 
-bool is(const char *name, const char *expected) { return std::strcmp(name, expected) == 0; }
+bool is(std::string_view name, std::string_view expected) { return name == expected; }
 
 constexpr const char *kBlankLineWarning =
     "KOVA:  Warning - Parser encounted a blank line in vCalendar";
@@ -123,7 +125,7 @@ Status read_item(FILE *stream, CalendarRecord &c, uint8_t kind)
         LogicalLine line(stream);
         if (!usable_body_line(line, kBlankLineWarning, status)) continue;
         char *value = split_clean(line.get(), buffers);
-        const char *name = buffers.name;
+        const std::string_view name = buffers.name;
         if (is(name, "BEGIN")) {
             ++depth;
         } else if (is(name, "END")) {
@@ -133,7 +135,7 @@ Status read_item(FILE *stream, CalendarRecord &c, uint8_t kind)
             }
             --depth;
         } else if (!is_item_name(name)) {
-            warn_unknown(name);
+            warn_unknown(buffers.name);
             status = base::worse(status, Status::ParsedWithWarning);
         } else if (depth != 1) {
             // A nested block's properties (a VALARM's, say) are not the item's.
@@ -185,7 +187,7 @@ Status read_calendar_body(FILE *stream, ObjectRecord &record, KOVA_ReaderCallbac
         // Blanks after the value's first non-blank go; leading ones stay, so that
         // "BEGIN:VEV ENT" opens an event and "BEGIN: VEVENT" does not.
         RemoveBlanks(value);
-        const char *name = buffers.name;
+        const std::string_view name = buffers.name;
         if (is(name, "BEGIN")) {
             item_seen = true;
             uint8_t kind = is(value, "VEVENT") ? kAppointment : is(value, "VTODO") ? kTask : 0;
@@ -223,7 +225,7 @@ Status read_calendar_body(FILE *stream, ObjectRecord &record, KOVA_ReaderCallbac
         } else if (is(name, "X-IRMC-LUID")) {
             if (depth == 1) CopyValue(c.Luid, value, sizeof c.Luid - 1);
         } else if (!is_item_name(name)) {
-            warn_unknown(name);
+            warn_unknown(buffers.name);
             status = base::worse(status, Status::ParsedWithWarning);
         }
     }
