@@ -1,6 +1,8 @@
 #include "vobject/read/line_reader.h"
 
+#include <array>
 #include <clocale>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <locale.h>
@@ -110,28 +112,54 @@ bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
 char ascii_upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
+// What a byte means to the field copy below.
+enum : uint8_t { kEndsName = 1, kEndsParams = 2, kBackslash = 4, kBlank = 8 };
+
+constexpr std::array<uint8_t, 256> byte_classes()
+{
+    std::array<uint8_t, 256> classes{};
+    classes['\0'] = kEndsName | kEndsParams;
+    classes[':'] = kEndsName | kEndsParams;
+    classes[';'] = kEndsName;
+    classes['\\'] = kBackslash;
+    classes[' '] = kBlank;
+    classes['\t'] = kBlank;
+    return classes;
+}
+constexpr std::array<uint8_t, 256> kByteClasses = byte_classes();
+
 // Copies up to the first unescaped ':' (and, for a name, ';'); "\\;" and "\\\\" are kept as
 // pairs and never stop the copy. At most capacity-1 bytes are stored, a pair only when
 // both fit; the rest is skipped. Returns the stop position (a stop byte or the
 // terminator); blank tells whether a space or a tab was stored.
 char *copy_field_until(char *source, char *destination, size_t capacity, bool name, bool &blank)
 {
+    const uint8_t ends = name ? kEndsName : kEndsParams;
     size_t stored = 0;
     char *p = source;
-    for (;; ++p) {
-        char c = *p;
-        if (c == '\0' || c == ':' || (name && c == ';')) break;
-        if (c == '\\' && (p[1] == ';' || p[1] == '\\')) {
+    while (true) {
+        // A run of plain bytes, copied as far as it fits.
+        char *run = p;
+        uint8_t k, seen = 0;
+        while (!((k = kByteClasses[static_cast<unsigned char>(*p)]) & (ends | kBackslash))) {
+            seen |= k;
+            ++p;
+        }
+        size_t n = static_cast<size_t>(p - run), room = capacity - 1 - stored;
+        size_t kept = n < room ? n : room;
+        std::memcpy(destination + stored, run, kept);
+        if (seen & kBlank) blank = blank || std::memchr(run, ' ', kept) || std::memchr(run, '\t', kept);
+        stored += kept;
+        if (!(k & kBackslash)) break;  // a byte that ends the field, or the terminator
+        if (p[1] == ';' || p[1] == '\\') {
             if (stored + 2 < capacity) {
-                destination[stored++] = c;
+                destination[stored++] = p[0];
                 destination[stored++] = p[1];
             }
+            p += 2;
+        } else {
+            if (stored + 1 < capacity) destination[stored++] = '\\';
             ++p;
-            continue;
-        }
-        if (stored + 1 < capacity) {
-            destination[stored++] = c;
-            blank = blank || is_blank(c);
         }
     }
     destination[stored] = '\0';
