@@ -448,6 +448,8 @@ Status ObjectLoop(FILE *stream, const ObjectLoopRules &rules, KOVA_ReaderCallbac
                   void *context)
 {
     if (base::at_end(stream)) return Status::ParseError;
+    // Every object builds and releases much the same small blocks: keep them for the next.
+    model::RecyclingScope recycling;
     LineBuffers buffers;
     if (!buffers.ok()) return memory_error();
     Status status = Status::Parsed;
