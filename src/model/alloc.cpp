@@ -38,53 +38,49 @@ bool should_fail()
     return false;
 }
 
-// The kept blocks, in buckets by usable size: bucket i holds blocks of at least 8*i
-// bytes. A kept block is poisoned for AddressSanitizer, so that a use after its release
-// is still caught.
-constexpr size_t kKeptSize = 128;
-constexpr size_t kBuckets = kKeptSize / 8 + 1;
-constexpr unsigned kPerBucket = 256;  // beyond it, blocks go back to the heap
+// The kept blocks, in classes by usable size: a block of class c holds at least 16*c-8
+// bytes, which are glibc's usable sizes (24, 40, 56, ...), so that one class serves a
+// request. Classes 0 and 1 (under 24 bytes, which glibc never hands out) are never
+// asked for. A kept block is poisoned for AddressSanitizer, so that a use after its
+// release is still caught.
+constexpr size_t kKeptSize = 120;
+constexpr size_t kClasses = (kKeptSize + 8) / 16 + 1;
+constexpr unsigned kPerClass = 256;  // beyond it, blocks go back to the heap
 
 struct Bucket {
     unsigned count;
-    void *blocks[kPerBucket];
+    void *blocks[kPerClass];
 };
 
 struct Keep {
     unsigned scopes;
-    Bucket buckets[kBuckets];
+    Bucket buckets[kClasses];
 };
 
 Keep g_keep;
 
-void *take_kept(size_t size)
+__attribute__((always_inline)) inline void *take_kept(size_t size)
 {
     if (g_keep.scopes == 0 || size > kKeptSize) return nullptr;
-    // glibc's usable sizes are 24, 40, 56, ...: three buckets always reach the next one.
-    size_t first = (size + 7) / 8;
-    for (size_t i = first; i < first + 3 && i < kBuckets; ++i) {
-        Bucket &b = g_keep.buckets[i];
-        if (b.count == 0) continue;
-        void *block = b.blocks[--b.count];
-        KOVA_UNPOISON(block, size);
-        return block;
-    }
-    return nullptr;
+    size_t c = (size + 23) / 16;  // the least class with 16*c-8 >= size
+    Bucket &b = g_keep.buckets[c < 2 ? 2 : c];
+    if (b.count == 0) return nullptr;
+    void *block = b.blocks[--b.count];
+    KOVA_UNPOISON(block, size);
+    return block;
 }
 
-bool keep(void *block)
+bool keep(void *block, size_t usable)
 {
-    if (g_keep.scopes == 0) return false;
-    size_t usable = malloc_usable_size(block);
     if (usable > kKeptSize) return false;
-    Bucket &b = g_keep.buckets[usable / 8];
-    if (b.count == kPerBucket) return false;
+    Bucket &b = g_keep.buckets[(usable + 8) / 16];
+    if (b.count == kPerClass) return false;
     KOVA_POISON(block, usable);
     b.blocks[b.count++] = block;
     return true;
 }
 
-void *heap_block(size_t size)
+__attribute__((always_inline)) inline void *heap_block(size_t size)
 {
     if (void *block = take_kept(size)) return block;
     return std::malloc(size);
@@ -134,7 +130,14 @@ void *reallocate(void *block, size_t size)
 
 void release(void *block)
 {
-    if (block && !keep(block)) std::free(block);
+    if (!block) return;
+    if (g_keep.scopes == 0 || !keep(block, malloc_usable_size(block))) std::free(block);
+}
+
+void release_sized(void *block, size_t size)
+{
+    if (!block) return;
+    if (g_keep.scopes == 0 || !keep(block, size)) std::free(block);
 }
 
 char *copy_text(std::string_view text)

@@ -21,6 +21,22 @@ void AddParam(PropertyNode *node, char *text);
 // before it as needed and freeing the text it replaces.
 void SetValue(PropertyNode *node, char *text, unsigned index);
 
+// Builds a node's Params or Values in order, as AddParam and SetValue do, keeping the
+// end of the list at hand instead of walking it for every text.
+class TextListTail {
+public:
+    explicit TextListTail(TextNode **head);
+    // AddParam: a new node at the tail takes text; on failure text is freed.
+    void append(char *text);
+    // SetValue: text becomes component index (null text: nothing happens).
+    void set(char *text, unsigned index);
+
+private:
+    TextNode **head_;
+    TextNode **end_;  // where the next node is linked
+    unsigned count_;
+};
+
 void release_text_list(TextNode *list);
 void release_property_list(PropertyNode *list);
 
