@@ -325,15 +325,36 @@ TextNode *FindParam(TextNode *list, const char *word)
 namespace {
 
 // Where NextToken at ';' would end the token that starts at p, without changing the text:
-// a backslash makes the byte after it ordinary.
-const char *token_end(const char *p)
+// a backslash makes the byte after it ordinary. end is the text's terminator.
+const char *token_end(const char *p, const char *end)
 {
     while (true) {
-        p += std::strcspn(p, ";\\");
-        if (*p != '\\') return p;
-        p += p[1] ? 2 : 1;
+#if defined(__SSE2__)
+        const __m128i semicolon = _mm_set1_epi8(';'), backslash = _mm_set1_epi8('\\');
+        for (; end - p >= 16; p += 16) {
+            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+            __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(v, semicolon), _mm_cmpeq_epi8(v, backslash));
+            if (int mask = _mm_movemask_epi8(hit)) {
+                p += __builtin_ctz(static_cast<unsigned>(mask));
+                break;
+            }
+        }
+#endif
+        while (p < end && *p != ';' && *p != '\\') ++p;
+        if (p == end || *p == ';') return p;
+        p += p + 1 < end ? 2 : 1;  // the backslash and the byte it makes ordinary
     }
 }
+
+// The first letters of the four words, either case, as the upper-case letter.
+constexpr std::array<char, 256> word_starts()
+{
+    std::array<char, 256> starts{};
+    for (char c : {'C', 'Q', 'B', '8'}) starts[static_cast<unsigned char>(c)] = c;
+    for (char c : {'c', 'q', 'b'}) starts[static_cast<unsigned char>(c)] = static_cast<char>(c - 32);
+    return starts;
+}
+constexpr std::array<char, 256> kWordStarts = word_starts();
 
 bool starts_with_upper(const char *text, std::string_view word)
 {
@@ -350,12 +371,12 @@ uint32_t encoding_flags(const TextNode *params)
     for (const TextNode *node = params; node; node = node->Next) {
         if (!node->Text) continue;
         for (const char *p = node->Text; *p; ++p) {
-            switch (ascii_upper(*p)) {
+            switch (kWordStarts[static_cast<unsigned char>(*p)]) {
+            case 0: break;
             case 'C': charset = charset || starts_with_upper(p, "CHARSET"); break;
             case 'Q': quoted = quoted || starts_with_upper(p, "QUOTED-PRINTABLE"); break;
             case 'B': base64 = base64 || starts_with_upper(p, "BASE64"); break;
-            case '8': eight = eight || starts_with_upper(p, "8BIT"); break;
-            default: break;
+            default: eight = eight || starts_with_upper(p, "8BIT"); break;
             }
         }
     }
@@ -374,20 +395,25 @@ uint32_t encoding_flags(const TextNode *params)
 void FillProperty(const char *value, const char *params, unsigned max_values, PropertyNode *node)
 {
     if (!node || !params || max_values == 0) return;
-    // Split as NextToken at ';' does, copying each token straight out of the line.
+    // Split as NextToken at ';' does, copying each token straight out of the line. A NUL
+    // ends the text for NextToken, so it ends it here too.
+    const char *params_end = params + std::strlen(params);
+    model::TextListTail param_list(&node->Params);
     for (const char *p = params;; ++p) {
-        const char *end = token_end(p);
+        const char *end = token_end(p, params_end);
         if (char *copy = model::copy_text(std::string_view(p, static_cast<size_t>(end - p))))
-            model::AddParam(node, copy);
+            param_list.append(copy);
         p = end;
         if (!*p) break;
     }
     node->Flags |= encoding_flags(node->Params);
 
     const char *p = value ? value : "";
+    const char *value_end = p + std::strlen(p);
+    model::TextListTail value_list(&node->Values);
     for (unsigned i = 0; i < max_values; ++i, ++p) {
-        const char *end = token_end(p);
-        model::SetValue(node, model::copy_text(std::string_view(p, static_cast<size_t>(end - p))), i);
+        const char *end = token_end(p, value_end);
+        value_list.set(model::copy_text(std::string_view(p, static_cast<size_t>(end - p))), i);
         p = end;
         if (!*p) break;
     }

@@ -1,5 +1,6 @@
 #include "vobject/read/read_objects.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "base/file.h"
@@ -30,6 +31,8 @@ Status read_objects(const char16_t *path, KOVA_ReaderCallback callback, void *co
     base::File file;
     if (file.open(path, "rb") != 0) return Status::CannotOpenFile;
     FILE *stream = file.get();
+    // Larger reads than the default 4 KiB: the readers spend less time in the kernel.
+    std::setvbuf(stream, nullptr, _IOFBF, 64 * 1024);
 
     char line[base::kReadLineCapacity] = "";
     if (base::read_line(line, stream) != 0) line[0] = '\0';
