@@ -1,5 +1,8 @@
 #include "vobject/write/line_writer.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 
 #include "base/file.h"
@@ -71,6 +74,80 @@ constexpr std::string_view kEncodedLineFeed = "=0A";
 
 }  // namespace
 
+LineOut::LineOut(FILE *file, ObjectKind kind) : file_(file), kind_(kind) {}
+
+void LineOut::line(std::string_view text, Failure failure)
+{
+    size_t size = text.size() + 1;
+    if (count_ == kLines || used_ + size > kCapacity) send();
+    if (size > kCapacity) {
+        // Too long for the buffer: out by itself, in two writes that fail as one line.
+        std::fflush(file_);
+        if (!write_all(text.data(), text.size()) || !write_all("\n", 1)) log_failure(failure, text);
+        return;
+    }
+    std::memcpy(buffer_ + used_, text.data(), text.size());
+    buffer_[used_ + text.size()] = '\n';
+    used_ += size;
+    pending_[count_++] = {used_, failure};
+}
+
+void LineOut::no_memory()
+{
+    send();
+    KOVA_LOG_ERROR("%s", messages_for(kind_).no_memory);
+}
+
+bool LineOut::write_all(const char *bytes, size_t size)
+{
+    int fd = fileno(file_);
+    while (size) {
+        ssize_t n = ::write(fd, bytes, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void LineOut::send()
+{
+    if (used_ == 0) return;
+    std::fflush(file_);  // nothing goes through the stream's own buffer; keep it so
+    int fd = fileno(file_);
+    size_t done = 0, line = 0;
+    while (done < used_) {
+        ssize_t n = ::write(fd, buffer_ + done, used_ - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+            while (line < count_ && pending_[line].end <= done) ++line;
+            continue;
+        }
+        // The line that was going out fails, whatever part of it got through; the
+        // lines after it are tried again, as each would have been on its own.
+        size_t start = line ? pending_[line - 1].end : 0;
+        log_failure(pending_[line].failure,
+                    std::string_view(buffer_ + start, pending_[line].end - 1 - start));
+        done = pending_[line++].end;
+    }
+    used_ = count_ = 0;
+}
+
+void LineOut::log_failure(Failure failure, std::string_view line)
+{
+    switch (failure) {
+    case Failure::Kind: KOVA_LOG_ERROR("%s", messages_for(kind_).no_write); return;
+    case Failure::Folded: KOVA_LOG_ERROR("KOVA:  Unable to put folded string to file"); return;
+    case Failure::Rest: KOVA_LOG_ERROR("KOVA:  Unable to put string to file"); return;
+    case Failure::Required:
+        KOVA_LOG_ERROR("KOVA:  Unable to put '%.*s' string to file", static_cast<int>(line.size()),
+                       line.data());
+        return;
+    }
+}
+
 size_t build_line(const char *name, const PropertyNode *node, char *buffer)
 {
     if (!name) return 0;
@@ -93,10 +170,9 @@ size_t build_line(const char *name, const PropertyNode *node, char *buffer)
     return line.finish();
 }
 
-int write_folded(FILE *file, const char *line, bool quoted_printable)
+void write_folded(LineOut &out, const char *line, bool quoted_printable)
 {
-    if (!line || !*line) return 0;
-    int result = 0;
+    if (!line || !*line) return;
     std::string_view rest = line;
     if (quoted_printable) {
         while (true) {
@@ -108,34 +184,24 @@ int write_folded(FILE *file, const char *line, bool quoted_printable)
             if (!piece.get()) break;
             std::memcpy(piece.get(), rest.data(), end);
             piece.get()[end] = '=';
-            piece.get()[end + 1] = '\0';
-            if (base::write_line(file, piece.get()) != 0) {
-                KOVA_LOG_ERROR("KOVA:  Unable to put folded string to file");
-                result = 1;
-            }
+            out.line(std::string_view(piece.get(), end + 1), LineOut::Failure::Folded);
             rest.remove_prefix(end);
         }
     }
-    // rest always ends where line ends, so its terminator is line's.
-    if (base::write_line(file, rest.data()) != 0) {
-        KOVA_LOG_ERROR("KOVA:  Unable to put string to file");
-        result = 1;
-    }
-    return result;
+    out.line(rest, LineOut::Failure::Rest);
 }
 
-int write_property(FILE *file, const char *name, const PropertyNode *list, bool required)
+void write_property(LineOut &out, const char *name, const PropertyNode *list, bool required)
 {
-    if (!name) return 0;
+    if (!name) return;
     if (!list) {
-        if (!required) return 0;
+        if (!required) return;
         size_t length = build_line(name, nullptr, nullptr);
         LineBuffer line(length + 1);
-        if (!line.get()) return 0;
+        if (!line.get()) return;
         build_line(name, nullptr, line.get());
-        if (base::write_line(file, line.get()) != 0)
-            KOVA_LOG_ERROR("KOVA:  Unable to put '%s' string to file", line.get());
-        return 0;
+        out.line(std::string_view(line.get(), length), LineOut::Failure::Required);
+        return;
     }
     for (const PropertyNode *node = list; node; node = node->Next) {
         size_t length = build_line(name, node, nullptr);
@@ -143,18 +209,17 @@ int write_property(FILE *file, const char *name, const PropertyNode *list, bool 
         LineBuffer line(length + 1);
         if (!line.get()) continue;
         build_line(name, node, line.get());
-        write_folded(file, line.get(), (node->Flags & KOVA_FLAG_QUOTED_PRINTABLE) != 0);
+        write_folded(out, line.get(), (node->Flags & KOVA_FLAG_QUOTED_PRINTABLE) != 0);
     }
-    return 0;
 }
 
-int write_fixed_line(FILE *file, ObjectKind kind, std::string_view name, std::string_view params,
+int write_fixed_line(LineOut &out, std::string_view name, std::string_view params,
                      std::string_view value)
 {
     // Room for ';', ':' and the terminator.
     LineBuffer line(name.size() + params.size() + value.size() + 3);
     if (!line.get()) {
-        KOVA_LOG_ERROR("%s", messages_for(kind).no_memory);
+        out.no_memory();
         return 1;
     }
     LineSink sink(line.get());
@@ -165,15 +230,10 @@ int write_fixed_line(FILE *file, ObjectKind kind, std::string_view name, std::st
     }
     sink.add(":");
     sink.add(value);
-    sink.finish();
-    return write_plain_line(file, kind, line.get());
+    out.line(std::string_view(line.get(), sink.finish()), LineOut::Failure::Kind);
+    return 0;
 }
 
-int write_plain_line(FILE *file, ObjectKind kind, const char *text)
-{
-    if (base::write_line(file, text) == 0) return 0;
-    KOVA_LOG_ERROR("%s", messages_for(kind).no_write);
-    return 1;
-}
+void write_plain_line(LineOut &out, const char *text) { out.line(text, LineOut::Failure::Kind); }
 
 }  // namespace kova::vobject
