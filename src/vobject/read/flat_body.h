@@ -46,17 +46,16 @@ base::Status read_flat_body(FILE *stream, Record &record, const FlatBodyRules<Re
         LogicalLine line(stream);
         if (!usable_body_line(line, rules.blank_warning, status)) continue;
         char *value = split_clean(line.get(), buffers);
-        // Names are compared exactly; the lengths part most of them at once.
-        const std::string_view name = buffers.name;
+        const std::string_view name = buffers.name_text();
         const FlatList<Record> *list = nullptr;
         for (size_t i = 0; i < rules.list_count && !list; ++i)
-            if (rules.lists[i].name == name) list = &rules.lists[i];
-        if (name == "BEGIN") {
+            if (same_name(rules.lists[i].name, name)) list = &rules.lists[i];
+        if (same_name(name, "BEGIN")) {
             ++depth;
-        } else if (name == "END") {
+        } else if (same_name(name, "END")) {
             if (depth == 1) done = true;
             --depth;
-        } else if (name == "VERSION") {
+        } else if (same_name(name, "VERSION")) {
             version_seen = true;
             if (depth == 1) {
                 CopyValue(record.Version, value, sizeof record.Version - 1);
@@ -66,13 +65,13 @@ base::Status read_flat_body(FILE *stream, Record &record, const FlatBodyRules<Re
                     done = true;
                 }
             }
-        } else if (name == "X-IRMC-LUID") {
+        } else if (same_name(name, "X-IRMC-LUID")) {
             if (depth == 1) CopyValue(record.Luid, value, sizeof record.Luid - 1);
         } else if (list) {
             if (list == rules.required) required_seen = true;
             if (depth == 1)
-                FillProperty(value, buffers.params, list->components,
-                             model::AppendProperty(&(record.*(list->list))));
+                fill_property(value, line.end(), buffers, list->components,
+                              model::AppendProperty(&(record.*(list->list))));
         } else {
             KOVA_LOG_TRACE("KOVA:  Warning - Parser encountered unknown property: '%s'",
                            buffers.name);

@@ -74,23 +74,24 @@ Scratch &scratch()
     return buffer;
 }
 
-// The first CR, LF or '=' in [p, end), or end.
+// The first CR, LF, '=' or NUL in [p, end), or end.
 const char *find_line_break(const char *p, const char *end)
 {
 #if defined(__SSE2__)
     const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), eq = _mm_set1_epi8('=');
+    const __m128i nul = _mm_setzero_si128();
     for (; end - p >= 16; p += 16) {
         __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
         __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
-                                   _mm_cmpeq_epi8(v, eq));
+                                   _mm_or_si128(_mm_cmpeq_epi8(v, eq), _mm_cmpeq_epi8(v, nul)));
         if (int mask = _mm_movemask_epi8(hit)) return p + __builtin_ctz(static_cast<unsigned>(mask));
     }
 #endif
-    while (p < end && *p != '\r' && *p != '\n' && *p != '=') ++p;
+    while (p < end && *p != '\r' && *p != '\n' && *p != '=' && *p != '\0') ++p;
     return p;
 }
 
-// Appends the plain bytes that the stream holds buffered, up to the next CR, LF or '=',
+// Appends the plain bytes that the stream holds buffered, up to the next CR, LF, '=' or NUL,
 // and takes them from the stream: what getc_unlocked would hand out one at a time,
 // taken in one go. This looks into glibc's FILE, as its getc_unlocked does; elsewhere
 // every byte goes through get_char.
@@ -132,7 +133,8 @@ constexpr std::array<uint8_t, 256> kByteClasses = byte_classes();
 // pairs and never stop the copy. At most capacity-1 bytes are stored, a pair only when
 // both fit; the rest is skipped. Returns the stop position (a stop byte or the
 // terminator); blank tells whether a space or a tab was stored.
-char *copy_field_until(char *source, char *destination, size_t capacity, bool name, bool &blank)
+char *copy_field_until(char *source, char *destination, size_t capacity, bool name, bool &blank,
+                       size_t &stored_length)
 {
     const uint8_t ends = name ? kEndsName : kEndsParams;
     size_t stored = 0;
@@ -163,32 +165,49 @@ char *copy_field_until(char *source, char *destination, size_t capacity, bool na
         }
     }
     destination[stored] = '\0';
+    stored_length = stored;
     return p;
 }
 
-// SplitPropertyLine, telling whether the name and the parameter text hold blanks.
-char *split_line(char *line, char *name, char *params, bool &name_blank, bool &params_blank)
+// SplitPropertyLine, telling whether the name and the parameter text hold blanks and
+// how long they came out.
+char *split_line(char *line, char *name, char *params, bool &name_blank, bool &params_blank,
+                 size_t &name_length, size_t &params_length)
 {
     params[0] = '\0';
-    char *p = copy_field_until(line, name, kNameCapacity, true, name_blank);
-    if (*p == ';') p = copy_field_until(p + 1, params, kParamCapacity, false, params_blank);
+    params_length = 0;
+    char *p = copy_field_until(line, name, kNameCapacity, true, name_blank, name_length);
+    if (*p == ';')
+        p = copy_field_until(p + 1, params, kParamCapacity, false, params_blank, params_length);
     if (*p == ':') return p + 1;
     return p;  // no colon: the terminator, an empty value
 }
 
-// RemoveBlanks, with the result moved back to the start of the buffer.
-void remove_blanks_in_place(char *buffer)
+// RemoveBlanks, with the result moved back to the start of the buffer. Returns its length.
+size_t remove_blanks_in_place(char *buffer)
 {
     char *text = RemoveBlanks(buffer);
-    std::memmove(buffer, text, std::strlen(text) + 1);
+    size_t length = std::strlen(text);
+    std::memmove(buffer, text, length + 1);
+    return length;
 }
 
 }  // namespace
 
 char *FileLine(FILE *stream)
 {
+    size_t length = 0;
+    return FileLine(stream, length);
+}
+
+char *FileLine(FILE *stream, size_t &string_length)
+{
     Scratch &line = scratch();
     line.clear();
+    size_t first_nul = SIZE_MAX;  // where a NUL byte of the stream ends the text as a string
+    auto note_nul = [&](size_t at) {
+        if (first_nul == SIZE_MAX) first_nul = at;
+    };
     enum class State { Text, LineEnd, Equals, Done } state = State::Text;
     while (state != State::Done) {
         if (state == State::Text) take_plain_run(stream, line);
@@ -205,6 +224,7 @@ char *FileLine(FILE *stream)
             } else if (c == '=') {
                 state = State::Equals;
             } else {
+                if (c == 0) note_nul(line.length());
                 line.append(static_cast<char>(c));
             }
             break;
@@ -229,6 +249,7 @@ char *FileLine(FILE *stream)
             } else if (c == '\n') {
                 state = State::Text;
             } else {
+                if (c == 0) note_nul(line.length() + 1);
                 const char pair[] = {'=', static_cast<char>(c)};
                 line.append(pair, 2);
                 state = State::Text;
@@ -252,13 +273,15 @@ char *FileLine(FILE *stream)
     // No CR can reach the text: every CR is read as a line break with the byte after it.
     std::memcpy(text, line.data(), length);
     text[length] = '\0';
+    string_length = first_nul < length ? first_nul : length;
     return text;
 }
 
 char *SplitPropertyLine(char *line, char *name, char *params)
 {
     bool name_blank = false, params_blank = false;
-    return split_line(line, name, params, name_blank, params_blank);
+    size_t name_length = 0, params_length = 0;
+    return split_line(line, name, params, name_blank, params_blank, name_length, params_length);
 }
 
 char *RemoveBlanks(char *text)
@@ -282,6 +305,10 @@ char *CopyValue(char *destination, const char *value, size_t n)
 bool VersionAccepted(const char *version, double limit)
 {
     // Read as the C library reads a double, whatever locale the caller has set.
+    // The versions nearly every file carries, without the full conversion.
+    if (std::strcmp(version, "2.1") == 0) return 2.1 <= limit;
+    if (std::strcmp(version, "1.0") == 0) return 1.0 <= limit;
+    if (std::strcmp(version, "1.1") == 0) return 1.1 <= limit;
     static locale_t c_locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
     double number = c_locale ? strtod_l(version, nullptr, c_locale) : std::strtod(version, nullptr);
     return number != 0.0 && number <= limit;
@@ -392,31 +419,49 @@ uint32_t encoding_flags(const TextNode *params)
 
 }  // namespace
 
-void FillProperty(const char *value, const char *params, unsigned max_values, PropertyNode *node)
+namespace {
+
+// FillProperty with the ends of the value and the parameter text known.
+void fill(const char *value, const char *value_end, const char *params, const char *params_end,
+          unsigned max_values, PropertyNode *node)
 {
-    if (!node || !params || max_values == 0) return;
-    // Split as NextToken at ';' does, copying each token straight out of the line. A NUL
-    // ends the text for NextToken, so it ends it here too.
-    const char *params_end = params + std::strlen(params);
+    // Split as NextToken at ';' does, copying each token straight out of the line.
     model::TextListTail param_list(&node->Params);
     for (const char *p = params;; ++p) {
         const char *end = token_end(p, params_end);
         if (char *copy = model::copy_text(std::string_view(p, static_cast<size_t>(end - p))))
             param_list.append(copy);
         p = end;
-        if (!*p) break;
+        if (p == params_end) break;
     }
     node->Flags |= encoding_flags(node->Params);
 
-    const char *p = value ? value : "";
-    const char *value_end = p + std::strlen(p);
     model::TextListTail value_list(&node->Values);
+    const char *p = value;
     for (unsigned i = 0; i < max_values; ++i, ++p) {
         const char *end = token_end(p, value_end);
         value_list.set(model::copy_text(std::string_view(p, static_cast<size_t>(end - p))), i);
         p = end;
-        if (!*p) break;
+        if (p == value_end) break;
     }
+}
+
+}  // namespace
+
+void FillProperty(const char *value, const char *params, unsigned max_values, PropertyNode *node)
+{
+    if (!node || !params || max_values == 0) return;
+    // A NUL ends the text for NextToken, so it ends it here too.
+    if (!value) value = "";
+    fill(value, value + std::strlen(value), params, params + std::strlen(params), max_values, node);
+}
+
+void fill_property(const char *value, const char *line_end, const LineBuffers &buffers,
+                   unsigned max_values, PropertyNode *node)
+{
+    if (!node || !buffers.params || max_values == 0) return;
+    fill(value, line_end, buffers.params, buffers.params + buffers.params_length, max_values,
+         node);
 }
 
 LineBuffers::LineBuffers()
@@ -458,9 +503,10 @@ bool usable_body_line(const LogicalLine &line, const char *blank_warning, Status
 char *split_clean(char *line, LineBuffers &buffers, bool clean_params)
 {
     bool name_blank = false, params_blank = false;
-    char *value = split_line(line, buffers.name, buffers.params, name_blank, params_blank);
-    if (name_blank) remove_blanks_in_place(buffers.name);
-    if (clean_params && params_blank) remove_blanks_in_place(buffers.params);
+    char *value = split_line(line, buffers.name, buffers.params, name_blank, params_blank,
+                             buffers.name_length, buffers.params_length);
+    if (name_blank) buffers.name_length = remove_blanks_in_place(buffers.name);
+    if (clean_params && params_blank) buffers.params_length = remove_blanks_in_place(buffers.params);
     return value;
 }
 

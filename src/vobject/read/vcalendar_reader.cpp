@@ -61,12 +61,10 @@ unsigned required_mask(uint8_t kind)
     return mask;
 }
 
-// Names are compared exactly; comparing them as views lets the lengths part most of
-// them at once.
 int shared_index(std::string_view name)
 {
     for (unsigned i = 0; i < sizeof kSharedLists / sizeof *kSharedLists; ++i)
-        if (kSharedLists[i].name == name) return static_cast<int>(i);
+        if (same_name(kSharedLists[i].name, name)) return static_cast<int>(i);
     return -1;
 }
 
@@ -75,17 +73,17 @@ int shared_index(std::string_view name)
 PropertyNode **tail_list(CalendarRecord &c, std::string_view name)
 {
     bool event = c.Kind == kAppointment;
-    if (name == "DALARM") return event ? &c.Appointment.DAlarm : &c.Task.DAlarm;
-    if (name == "RRULE") return event ? &c.Appointment.RRule : &c.Task.RRule;
-    if (name == "EXDATE") return event ? &c.Appointment.ExDate : &c.Task.ExDate;
-    if (name == "ATTENDEE") return event ? &c.Appointment.Attendee : &c.Task.Attendee;
+    if (same_name(name, "DALARM")) return event ? &c.Appointment.DAlarm : &c.Task.DAlarm;
+    if (same_name(name, "RRULE")) return event ? &c.Appointment.RRule : &c.Task.RRule;
+    if (same_name(name, "EXDATE")) return event ? &c.Appointment.ExDate : &c.Task.ExDate;
+    if (same_name(name, "ATTENDEE")) return event ? &c.Appointment.Attendee : &c.Task.Attendee;
     return nullptr;
 }
 
 bool is_tail_name(std::string_view name)
 {
     for (std::string_view tail : {"DALARM", "RRULE", "EXDATE", "ATTENDEE"})
-        if (tail == name) return true;
+        if (same_name(tail, name)) return true;
     return false;
 }
 
@@ -95,11 +93,11 @@ bool is_item_name(std::string_view name)
     if (shared_index(name) >= 0 || is_tail_name(name)) return true;
     for (std::string_view other : {"LOCATION", "X-BLUETOOTH-ALLDAYEVENT", "X-IRMC-LUID",
                                    "VERSION", "BEGIN", "END"})
-        if (other == name) return true;
+        if (same_name(other, name)) return true;
     return false;
 }
 
-bool is(std::string_view name, std::string_view expected) { return name == expected; }
+bool is(std::string_view name, std::string_view expected) { return same_name(name, expected); }
 
 constexpr const char *kBlankLineWarning =
     "KOVA:  Warning - Parser encounted a blank line in vCalendar";
@@ -125,7 +123,7 @@ Status read_item(FILE *stream, CalendarRecord &c, uint8_t kind)
         LogicalLine line(stream);
         if (!usable_body_line(line, kBlankLineWarning, status)) continue;
         char *value = split_clean(line.get(), buffers);
-        const std::string_view name = buffers.name;
+        const std::string_view name = buffers.name_text();
         if (is(name, "BEGIN")) {
             ++depth;
         } else if (is(name, "END")) {
@@ -141,14 +139,15 @@ Status read_item(FILE *stream, CalendarRecord &c, uint8_t kind)
             // A nested block's properties (a VALARM's, say) are not the item's.
         } else if (int i = shared_index(name); i >= 0) {
             seen |= 1u << i;
-            FillProperty(value, buffers.params, 1,
-                         model::AppendProperty(&(c.*(kSharedLists[i].list))));
+            fill_property(value, line.end(), buffers, 1,
+                          model::AppendProperty(&(c.*(kSharedLists[i].list))));
         } else if (PropertyNode **tail = tail_list(c, name)) {
-            FillProperty(value, buffers.params, 1, model::AppendProperty(tail));
+            fill_property(value, line.end(), buffers, 1, model::AppendProperty(tail));
         } else if (is(name, "X-IRMC-LUID")) {
             CopyValue(c.Luid, value, sizeof c.Luid - 1);
         } else if (kind == kAppointment && is(name, "LOCATION")) {
-            FillProperty(value, buffers.params, 1, model::AppendProperty(&c.Appointment.Location));
+            fill_property(value, line.end(), buffers, 1,
+                          model::AppendProperty(&c.Appointment.Location));
         } else if (kind == kAppointment && is(name, "X-BLUETOOTH-ALLDAYEVENT")) {
             c.Appointment.AllDay = is(value, "TRUE") ? 1 : 0;
         }
@@ -187,7 +186,7 @@ Status read_calendar_body(FILE *stream, ObjectRecord &record, KOVA_ReaderCallbac
         // Blanks after the value's first non-blank go; leading ones stay, so that
         // "BEGIN:VEV ENT" opens an event and "BEGIN: VEVENT" does not.
         RemoveBlanks(value);
-        const std::string_view name = buffers.name;
+        const std::string_view name = buffers.name_text();
         if (is(name, "BEGIN")) {
             item_seen = true;
             uint8_t kind = is(value, "VEVENT") ? kAppointment : is(value, "VTODO") ? kTask : 0;
