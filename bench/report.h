@@ -12,10 +12,12 @@ namespace kova::bench {
 // What one case measured in one run; error is set when it could not run.
 struct Run {
     double seconds = 0;
+    double cpu_seconds = 0;  // 0 where only the wall clock was taken
     double objects = 0;
     double out_bytes = 0;
     double export_seconds = 0;
     double exported = 0;
+    double floor_seconds = 0;  // writes: open, write and close of the same bytes alone
     long peak_kb = 0;
     std::string error;
 };

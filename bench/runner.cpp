@@ -9,6 +9,7 @@
 // peak resident memory it reports belongs to that one case; the runs of all cases are
 // interleaved, so that a burst of load elsewhere on the machine spreads over all of them.
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <netinet/in.h>
 #include <sys/resource.h>
@@ -19,6 +20,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,12 +46,18 @@ namespace fs = std::filesystem;
 constexpr uint64_t kSeed = 20240601;
 constexpr const char *kPython = "/usr/bin/python3";
 
-double now()
+double clock_seconds(clockid_t clock)
 {
     timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
+    clock_gettime(clock, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
+
+double now() { return clock_seconds(CLOCK_MONOTONIC); }
+
+// The process's own CPU time: on a machine shared with other work it moves far less than
+// the wall clock.
+double cpu_now() { return clock_seconds(CLOCK_PROCESS_CPUTIME_ID); }
 
 std::u16string wide(const std::string &path) { return base::utf8_to_utf16(path); }
 
@@ -91,8 +99,10 @@ bool case_from_slug(const std::string &slug, Case &c)
 
 void print_result(const Run &r)
 {
-    std::printf("seconds=%.9f objects=%.0f out_bytes=%.0f export_seconds=%.9f exported=%.0f",
-                r.seconds, r.objects, r.out_bytes, r.export_seconds, r.exported);
+    std::printf("seconds=%.9f cpu_seconds=%.9f objects=%.0f out_bytes=%.0f "
+                "export_seconds=%.9f exported=%.0f floor_seconds=%.9f",
+                r.seconds, r.cpu_seconds, r.objects, r.out_bytes, r.export_seconds, r.exported,
+                r.floor_seconds);
     if (!r.error.empty()) std::printf(" error=%s", r.error.c_str());
     std::printf("\n");
 }
@@ -102,7 +112,7 @@ void print_result(const Run &r)
 Run line_scan(const std::string &path)
 {
     Run r;
-    double start = now();
+    double start = now(), cpu_start = cpu_now();
     std::FILE *f = std::fopen(path.c_str(), "rb");
     if (!f) {
         r.error = "cannot open " + path;
@@ -113,6 +123,7 @@ Run line_scan(const std::string &path)
         if (c == '\n') ++lines;
     std::fclose(f);
     r.seconds = now() - start;
+    r.cpu_seconds = cpu_now() - cpu_start;
     r.objects = static_cast<double>(lines);
     return r;
 }
@@ -127,9 +138,10 @@ Run read_case(const std::string &path)
     Run r;
     long objects = 0;
     std::u16string name = wide(path);
-    double start = now();
+    double start = now(), cpu_start = cpu_now();
     uint32_t rc = KOVA_ReadObjects(name.c_str(), count_object, &objects);
     r.seconds = now() - start;
+    r.cpu_seconds = cpu_now() - cpu_start;
     r.objects = static_cast<double>(objects);
     if (rc != 0) r.error = "KOVA_ReadObjects " + code_text(rc);
     return r;
@@ -145,9 +157,12 @@ void forget(uint32_t type, ObjectRecord *record)
 
 struct WriteContext {
     std::u16string out;
+    std::string out_name;
     double seconds = 0;
     long objects = 0;
     uint32_t failure = 0;
+    std::vector<long> sizes;  // bytes each object added to the file
+    long written = 0;
 };
 
 // Each object the reader lends is written at once (appending, as a sync writes its
@@ -161,6 +176,30 @@ void write_object(uint32_t type, ObjectRecord *record, uint32_t, void *context)
     forget(type, record);
     if (rc != 0 && w.failure == 0) w.failure = rc;
     ++w.objects;
+    long size = file_size(w.out_name);
+    w.sizes.push_back(size - w.written);
+    w.written = size;
+}
+
+// What no writer that opens the file per object can beat: the same bytes, per object,
+// through open, write and close and nothing else.
+double write_floor(const std::vector<long> &sizes, const std::string &path)
+{
+    long largest = 0;
+    for (long size : sizes) largest = std::max(largest, size);
+    std::vector<char> bytes(static_cast<size_t>(largest) + 1, 'x');
+    std::remove(path.c_str());
+    double start = now();
+    for (long size : sizes) {
+        int fd = open(path.c_str(), O_RDWR | O_CREAT | O_APPEND, 0666);
+        if (fd < 0) return 0;
+        ssize_t n = write(fd, bytes.data(), static_cast<size_t>(size));
+        close(fd);
+        if (n != size) return 0;
+    }
+    double seconds = now() - start;
+    std::remove(path.c_str());
+    return seconds;
 }
 
 Run write_case(const std::string &path, const std::string &work)
@@ -170,11 +209,13 @@ Run write_case(const std::string &path, const std::string &work)
     std::remove(out.c_str());
     WriteContext w;
     w.out = wide(out);
+    w.out_name = out;
     uint32_t rc = KOVA_ReadObjects(wide(path).c_str(), write_object, &w);
     r.seconds = w.seconds;
     r.objects = static_cast<double>(w.objects);
     r.out_bytes = static_cast<double>(file_size(out));
     std::remove(out.c_str());
+    r.floor_seconds = write_floor(w.sizes, out);
     if (rc != 0) r.error = "KOVA_ReadObjects " + code_text(rc);
     if (w.failure) r.error = "KOVA_WriteObject " + code_text(w.failure);
     return r;
@@ -311,10 +352,12 @@ Run parse_result(const std::string &text)
         }
         double number = std::atof(value.c_str());
         if (key == "seconds") r.seconds = number;
+        if (key == "cpu_seconds") r.cpu_seconds = number;
         if (key == "objects") r.objects = number;
         if (key == "out_bytes") r.out_bytes = number;
         if (key == "export_seconds") r.export_seconds = number;
         if (key == "exported") r.exported = number;
+        if (key == "floor_seconds") r.floor_seconds = number;
     }
     return r;
 }
@@ -324,7 +367,11 @@ Run parse_result(const std::string &text)
 Run run_process(const std::vector<std::string> &argv)
 {
     int pipe_fds[2];
-    if (pipe(pipe_fds) != 0) return Run{0, 0, 0, 0, 0, 0, "pipe failed"};
+    if (pipe(pipe_fds) != 0) {
+        Run r;
+        r.error = "pipe failed";
+        return r;
+    }
     pid_t pid = fork();
     if (pid == 0) {
         dup2(pipe_fds[1], 1);
