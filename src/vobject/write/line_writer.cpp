@@ -33,6 +33,65 @@ private:
     size_t length_ = 0;
 };
 
+// The pieces of a content line, each text measured once for both the length and the
+// copy: the name, ";" and each parameter text, ":", the components with ";" between
+// them. A node with more pieces than fit here is measured and built by build_line.
+class LineParts {
+public:
+    LineParts(const char *name, const PropertyNode *node) : name_(name), node_(node)
+    {
+        add(name);
+        for (const TextNode *param = node->Params; param; param = param->Next) {
+            if (!param->Text) continue;
+            add(";");
+            add(param->Text);
+        }
+        add(":");
+        for (const TextNode *value = node->Values; value; value = value->Next) {
+            if (value != node->Values) add(";");
+            if (value->Text) add(value->Text);
+        }
+    }
+    size_t length() const { return length_; }
+    // Writes the line and its terminator into length()+1 bytes.
+    void build(char *buffer) const
+    {
+        if (count_ > kPieces) {
+            build_line(name_, node_, buffer);
+            return;
+        }
+        char *out = buffer;
+        for (size_t i = 0; i < count_; ++i) {
+            const Piece &piece = pieces_[i];
+            if (piece.size == 1)
+                *out = *piece.data;  // the separators, without a call
+            else
+                std::memcpy(out, piece.data, piece.size);
+            out += piece.size;
+        }
+        *out = '\0';
+    }
+
+private:
+    struct Piece {  // left uninitialised until added
+        const char *data;
+        size_t size;
+    };
+    void add(std::string_view piece)
+    {
+        if (count_ < kPieces) pieces_[count_] = {piece.data(), piece.size()};
+        ++count_;
+        length_ += piece.size();
+    }
+
+    static constexpr size_t kPieces = 48;
+    const char *name_;
+    const PropertyNode *node_;
+    Piece pieces_[kPieces];
+    size_t count_ = 0;
+    size_t length_ = 0;
+};
+
 struct KindMessages {
     const char *no_memory;
     const char *no_write;
@@ -170,9 +229,9 @@ size_t build_line(const char *name, const PropertyNode *node, char *buffer)
     return line.finish();
 }
 
-void write_folded(LineOut &out, const char *line, bool quoted_printable)
+void write_folded(LineOut &out, std::string_view line, bool quoted_printable)
 {
-    if (!line || !*line) return;
+    if (line.empty()) return;
     std::string_view rest = line;
     if (quoted_printable) {
         while (true) {
@@ -204,12 +263,13 @@ void write_property(LineOut &out, const char *name, const PropertyNode *list, bo
         return;
     }
     for (const PropertyNode *node = list; node; node = node->Next) {
-        size_t length = build_line(name, node, nullptr);
-        if (length == 0) continue;
+        LineParts parts(name, node);
+        size_t length = parts.length();
         LineBuffer line(length + 1);
         if (!line.get()) continue;
-        build_line(name, node, line.get());
-        write_folded(out, line.get(), (node->Flags & KOVA_FLAG_QUOTED_PRINTABLE) != 0);
+        parts.build(line.get());
+        write_folded(out, std::string_view(line.get(), length),
+                     (node->Flags & KOVA_FLAG_QUOTED_PRINTABLE) != 0);
     }
 }
 

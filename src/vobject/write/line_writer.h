@@ -71,7 +71,7 @@ private:
 size_t build_line(const char *name, const PropertyNode *node, char *buffer);
 
 // Sends line, broken after every "=0A" that is not its end when quoted_printable is set.
-void write_folded(LineOut &out, const char *line, bool quoted_printable);
+void write_folded(LineOut &out, std::string_view line, bool quoted_printable);
 
 // One line per node in list order; "NAME:" for an empty list when required. A line that
 // cannot be built for want of memory is skipped silently.
