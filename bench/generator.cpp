@@ -364,38 +364,25 @@ uint64_t Random::next()
     return z ^ (z >> 31);
 }
 
-const char *kind_name(Kind kind)
-{
-    switch (kind) {
-    case Kind::VCard: return "vCard";
-    case Kind::VCalendar: return "vCalendar";
-    case Kind::VNote: return "vNote";
-    case Kind::VMessage: return "vMessage";
-    }
-    return "";
-}
+namespace {
 
-const char *kind_slug(Kind kind)
-{
-    switch (kind) {
-    case Kind::VCard: return "vcard";
-    case Kind::VCalendar: return "vcalendar";
-    case Kind::VNote: return "vnote";
-    case Kind::VMessage: return "vmessage";
-    }
-    return "";
-}
+struct KindNames {
+    const char *name, *slug, *extension;
+};
 
-const char *kind_extension(Kind kind)
-{
-    switch (kind) {
-    case Kind::VCard: return ".vcf";
-    case Kind::VCalendar: return ".vcs";
-    case Kind::VNote: return ".vnt";
-    case Kind::VMessage: return ".vmg";
-    }
-    return "";
-}
+// In the order of Kind.
+constexpr KindNames kKindNames[] = {{"vCard", "vcard", ".vcf"},
+                                    {"vCalendar", "vcalendar", ".vcs"},
+                                    {"vNote", "vnote", ".vnt"},
+                                    {"vMessage", "vmessage", ".vmg"}};
+
+const KindNames &names_of(Kind kind) { return kKindNames[static_cast<int>(kind)]; }
+
+}  // namespace
+
+const char *kind_name(Kind kind) { return names_of(kind).name; }
+const char *kind_slug(Kind kind) { return names_of(kind).slug; }
+const char *kind_extension(Kind kind) { return names_of(kind).extension; }
 
 bool kind_from_slug(const std::string &slug, Kind &kind)
 {

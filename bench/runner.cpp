@@ -72,23 +72,21 @@ std::string code_text(uint32_t code)
     return std::to_string(code) + ": " + base::utf16_to_utf8(KOVA_CodeToString(code));
 }
 
+constexpr std::pair<Case, const char *> kCaseSlugs[] = {
+    {Case::Scan, "scan"},       {Case::Read, "read"},       {Case::Write, "write"},
+    {Case::Store, "store"},     {Case::Libical, "libical"}, {Case::Vobject, "vobject"}};
+
 const char *case_slug(Case c)
 {
-    switch (c) {
-    case Case::Scan: return "scan";
-    case Case::Read: return "read";
-    case Case::Write: return "write";
-    case Case::Store: return "store";
-    case Case::Libical: return "libical";
-    case Case::Vobject: return "vobject";
-    }
+    for (const auto &[k, slug] : kCaseSlugs)
+        if (k == c) return slug;
     return "";
 }
 
 bool case_from_slug(const std::string &slug, Case &c)
 {
-    for (Case k : {Case::Scan, Case::Read, Case::Write, Case::Store, Case::Libical, Case::Vobject})
-        if (slug == case_slug(k)) {
+    for (const auto &[k, text] : kCaseSlugs)
+        if (slug == text) {
             c = k;
             return true;
         }
