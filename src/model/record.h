@@ -30,6 +30,7 @@ public:
     void append(char *text);
     // SetValue: text becomes component index (null text: nothing happens).
     void set(char *text, unsigned index);
+    unsigned count() const { return count_; }  // nodes in the list
 
 private:
     TextNode **head_;

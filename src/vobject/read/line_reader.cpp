@@ -390,32 +390,53 @@ bool starts_with_upper(const char *text, std::string_view word)
     return true;
 }
 
-// The flags of step 3 and 4 of FillProperty, as FindParam would find the four words,
-// in one pass over the parameters.
-uint32_t encoding_flags(const TextNode *params)
-{
+// Which of the four words FillProperty looks for a text holds.
+struct EncodingWords {
     bool charset = false, quoted = false, base64 = false, eight = false;
-    for (const TextNode *node = params; node; node = node->Next) {
-        if (!node->Text) continue;
-        for (const char *p = node->Text; *p; ++p) {
-            switch (kWordStarts[static_cast<unsigned char>(*p)]) {
-            case 0: break;
-            case 'C': charset = charset || starts_with_upper(p, "CHARSET"); break;
-            case 'Q': quoted = quoted || starts_with_upper(p, "QUOTED-PRINTABLE"); break;
-            case 'B': base64 = base64 || starts_with_upper(p, "BASE64"); break;
-            default: eight = eight || starts_with_upper(p, "8BIT"); break;
-            }
+
+    void look_at(const char *p)  // a byte of a NUL-terminated text
+    {
+        switch (kWordStarts[static_cast<unsigned char>(*p)]) {
+        case 0: break;
+        case 'C': charset = charset || starts_with_upper(p, "CHARSET"); break;
+        case 'Q': quoted = quoted || starts_with_upper(p, "QUOTED-PRINTABLE"); break;
+        case 'B': base64 = base64 || starts_with_upper(p, "BASE64"); break;
+        default: eight = eight || starts_with_upper(p, "8BIT"); break;
         }
     }
-    uint32_t flags = charset ? KOVA_FLAG_CHARSET : 0;
-    if (quoted)
-        flags |= KOVA_FLAG_QUOTED_PRINTABLE;
-    else if (base64)
-        flags |= KOVA_FLAG_BASE64;
-    else if (eight)
-        flags |= KOVA_FLAG_8BIT;
-    return flags;
-}
+    // [p, end) of a text whose terminator is at end or later.
+    void look_through(const char *p, const char *end)
+    {
+#if defined(__SSE2__)
+        // Setting bit 5 folds the case of the letters: candidates are c, q, b and 8 (and
+        // a control byte or two, which the comparison turns down).
+        const __m128i fold = _mm_set1_epi8(0x20);
+        const __m128i c = _mm_set1_epi8('c'), q = _mm_set1_epi8('q'), b = _mm_set1_epi8('b'),
+                      eight_ = _mm_set1_epi8('8');
+        for (; end - p >= 16; p += 16) {
+            __m128i v = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p)), fold);
+            __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, c), _mm_cmpeq_epi8(v, q)),
+                                       _mm_or_si128(_mm_cmpeq_epi8(v, b), _mm_cmpeq_epi8(v, eight_)));
+            for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit)); mask;
+                 mask &= mask - 1)
+                look_at(p + __builtin_ctz(mask));
+        }
+#endif
+        for (; p < end; ++p) look_at(p);
+    }
+    // Step 3 and 4 of FillProperty.
+    uint32_t flags() const
+    {
+        uint32_t flags = charset ? KOVA_FLAG_CHARSET : 0;
+        if (quoted)
+            flags |= KOVA_FLAG_QUOTED_PRINTABLE;
+        else if (base64)
+            flags |= KOVA_FLAG_BASE64;
+        else if (eight)
+            flags |= KOVA_FLAG_8BIT;
+        return flags;
+    }
+};
 
 }  // namespace
 
@@ -427,14 +448,26 @@ void fill(const char *value, const char *value_end, const char *params, const ch
 {
     // Split as NextToken at ';' does, copying each token straight out of the line.
     model::TextListTail param_list(&node->Params);
+    const bool was_empty = param_list.count() == 0;
+    unsigned tokens = 0;
     for (const char *p = params;; ++p) {
         const char *end = token_end(p, params_end);
         if (char *copy = model::copy_text(std::string_view(p, static_cast<size_t>(end - p))))
             param_list.append(copy);
+        ++tokens;
         p = end;
         if (p == params_end) break;
     }
-    node->Flags |= encoding_flags(node->Params);
+    // FindParam looks at the parameters the node holds. When they are all the tokens of
+    // the text, the text itself can be looked through: none of the words holds a ';'.
+    EncodingWords words;
+    if (was_empty && param_list.count() == tokens) {
+        words.look_through(params, params_end);
+    } else {
+        for (const TextNode *param = node->Params; param; param = param->Next)
+            if (param->Text) words.look_through(param->Text, param->Text + std::strlen(param->Text));
+    }
+    node->Flags |= words.flags();
 
     model::TextListTail value_list(&node->Values);
     const char *p = value;
