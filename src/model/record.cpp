@@ -5,6 +5,7 @@
 #include "base/file.h"
 #include "base/log.h"
 #include "model/alloc.h"
+#include "model/heap.h"
 
 namespace kova::model {
 namespace {
@@ -13,7 +14,7 @@ namespace {
 // stores rather than a call.
 template <class Node> Node *new_node()
 {
-    auto *node = static_cast<Node *>(allocate(sizeof(Node)));
+    auto *node = static_cast<Node *>(heap::allocate(sizeof(Node)));
     if (node) std::memset(node, 0, sizeof(Node));
     return node;
 }
@@ -106,8 +107,8 @@ void release_text_list(TextNode *list)
 {
     while (list) {
         TextNode *next = list->Next;
-        release(list->Text);
-        release_sized(list, sizeof *list);
+        heap::release(list->Text);
+        heap::release_sized(list, sizeof *list);
         list = next;
     }
 }
@@ -118,7 +119,7 @@ void release_property_list(PropertyNode *list)
         PropertyNode *next = list->Next;
         release_text_list(list->Params);
         release_text_list(list->Values);
-        release_sized(list, sizeof *list);
+        heap::release_sized(list, sizeof *list);
         list = next;
     }
 }
