@@ -28,7 +28,9 @@ TEST(Alloc, RecyclingScopeHandsReleasedBlocksOutAgain)
     EXPECT_EQ(second, text);
     std::memset(second, 'x', 90);
     release_sized(again, 24);
-    EXPECT_EQ(allocate(17), again);  // a 24-byte block holds 17 bytes
+    void *third = allocate(17);  // a 24-byte block holds 17 bytes
+    EXPECT_EQ(third, again);
+    release(third);
     release(second);
 }
 
