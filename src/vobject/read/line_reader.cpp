@@ -44,7 +44,17 @@ public:
         std::memcpy(buffer_.data() + length_, bytes, n);
         length_ += n;
     }
-    void append(char c) { append(&c, 1); }
+    void append(char c)
+    {
+        if (wanted_ == 0 && length_ + 1 < buffer_.size())
+            buffer_[length_++] = c;  // the common case, without a call
+        else
+            append(&c, 1);
+    }
+    // Room for n more bytes at the end, to be filled and then taken with advance; null
+    // when the buffer cannot grow (append then counts what does not fit).
+    char *room(size_t n) { return wanted_ == 0 && fits(n) ? buffer_.data() + length_ : nullptr; }
+    void advance(size_t n) { length_ += n; }
     size_t length() const { return length_; }
     size_t wanted() const { return wanted_; }  // 0 unless the buffer could not grow
     const char *data() const { return buffer_.data(); }
@@ -74,35 +84,42 @@ Scratch &scratch()
     return buffer;
 }
 
-// The first CR, LF, '=' or NUL in [p, end), or end.
-const char *find_line_break(const char *p, const char *end)
-{
-#if defined(__SSE2__)
-    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), eq = _mm_set1_epi8('=');
-    const __m128i nul = _mm_setzero_si128();
-    for (; end - p >= 16; p += 16) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
-                                   _mm_or_si128(_mm_cmpeq_epi8(v, eq), _mm_cmpeq_epi8(v, nul)));
-        if (int mask = _mm_movemask_epi8(hit)) return p + __builtin_ctz(static_cast<unsigned>(mask));
-    }
-#endif
-    while (p < end && *p != '\r' && *p != '\n' && *p != '=' && *p != '\0') ++p;
-    return p;
-}
+bool is_line_break(char c) { return c == '\r' || c == '\n' || c == '=' || c == '\0'; }
 
-// Appends the plain bytes that the stream holds buffered, up to the next CR, LF, '=' or NUL,
-// and takes them from the stream: what getc_unlocked would hand out one at a time,
-// taken in one go. This looks into glibc's FILE, as its getc_unlocked does; elsewhere
-// every byte goes through get_char.
+// Appends the plain bytes that the stream holds buffered, up to the next CR, LF, '=' or
+// NUL, and takes them from the stream: what getc_unlocked would hand out one at a time,
+// taken in one go, 16 bytes at a time and copied as they are looked at. This looks into
+// glibc's FILE, as its getc_unlocked does; elsewhere every byte goes through get_char.
 void take_plain_run(FILE *stream, Scratch &line)
 {
 #if defined(__GLIBC__)
     const char *p = stream->_IO_read_ptr;
-    const char *end = find_line_break(p, stream->_IO_read_end);
-    if (end == p) return;
-    line.append(p, static_cast<size_t>(end - p));
-    stream->_IO_read_ptr += end - p;
+    const char *end = stream->_IO_read_end;
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), eq = _mm_set1_epi8('=');
+    const __m128i nul = _mm_setzero_si128();
+    while (end - p >= 16) {
+        char *out = line.room(16);
+        if (!out) break;
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        // Bytes stored past the run are overwritten later or never counted.
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out), v);
+        __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
+                                   _mm_or_si128(_mm_cmpeq_epi8(v, eq), _mm_cmpeq_epi8(v, nul)));
+        if (int mask = _mm_movemask_epi8(hit)) {
+            size_t n = static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+            line.advance(n);
+            stream->_IO_read_ptr += (p + n) - stream->_IO_read_ptr;
+            return;
+        }
+        line.advance(16);
+        p += 16;
+    }
+#endif
+    const char *stop = p;
+    while (stop < end && !is_line_break(*stop)) ++stop;
+    line.append(p, static_cast<size_t>(stop - p));
+    stream->_IO_read_ptr += stop - stream->_IO_read_ptr;
 #else
     (void)stream;
     (void)line;
