@@ -93,8 +93,8 @@ bool is_line_break(char c) { return c == '\r' || c == '\n' || c == '=' || c == '
 void take_plain_run(FILE *stream, Scratch &line)
 {
 #if defined(__GLIBC__)
-    const char *p = stream->_IO_read_ptr;
-    const char *end = stream->_IO_read_end;
+    char *p = stream->_IO_read_ptr;
+    char *const end = stream->_IO_read_end;
 #if defined(__SSE2__)
     const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), eq = _mm_set1_epi8('=');
     const __m128i nul = _mm_setzero_si128();
@@ -109,17 +109,17 @@ void take_plain_run(FILE *stream, Scratch &line)
         if (int mask = _mm_movemask_epi8(hit)) {
             size_t n = static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
             line.advance(n);
-            stream->_IO_read_ptr += (p + n) - stream->_IO_read_ptr;
+            stream->_IO_read_ptr = p + n;
             return;
         }
         line.advance(16);
         p += 16;
     }
 #endif
-    const char *stop = p;
+    char *stop = p;
     while (stop < end && !is_line_break(*stop)) ++stop;
-    line.append(p, static_cast<size_t>(stop - p));
-    stream->_IO_read_ptr += stop - stream->_IO_read_ptr;
+    if (stop != p) line.append(p, static_cast<size_t>(stop - p));  // p is null before a read
+    stream->_IO_read_ptr = stop;
 #else
     (void)stream;
     (void)line;
