@@ -3,46 +3,50 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "model/heap.h"
+
 namespace kova::model {
-namespace {
 
-unsigned long g_fail_at = 0;  // 0: never
-bool g_sticky = false;
-unsigned long g_count = 0;
+heap::State heap::g_state;
 
-bool should_fail()
+RecyclingScope::RecyclingScope() { ++heap::g_state.scopes; }
+
+RecyclingScope::~RecyclingScope()
 {
-    ++g_count;
-    if (g_fail_at == 0) return false;
-    if (g_fail_at == 1) {
-        if (!g_sticky) g_fail_at = 0;
-        return true;
+    if (--heap::g_state.scopes != 0) return;
+    for (heap::Class &k : heap::g_state.classes) {
+        while (k.count) {
+            void *block = k.blocks[--k.count];
+            KOVA_UNPOISON(block, malloc_usable_size(block));
+            std::free(block);
+        }
     }
-    --g_fail_at;
-    return false;
 }
 
-}  // namespace
+void *allocate(size_t size) { return heap::allocate(size); }
 
-void *allocate(size_t size)
-{
-    if (size == 0 || should_fail()) return nullptr;
-    return std::malloc(size);
-}
-
+// Records are built of many small nodes: malloc takes them from glibc's per-thread cache,
+// which calloc passes by, and zeroing a few dozen bytes here costs next to nothing. The
+// empty asm hides the block from the compiler, which would fuse malloc and memset back
+// into calloc.
 void *allocate_zeroed(size_t size)
 {
-    if (size == 0 || should_fail()) return nullptr;
-    return std::calloc(1, size);
+    void *block = heap::allocate(size);
+    if (!block) return nullptr;
+    asm("" : "+r"(block));
+    std::memset(block, 0, size);
+    return block;
 }
 
 void *reallocate(void *block, size_t size)
 {
-    if (size == 0 || should_fail()) return nullptr;
+    if (size == 0 || heap::should_fail()) return nullptr;
     return std::realloc(block, size);
 }
 
-void release(void *block) { std::free(block); }
+void release(void *block) { heap::release(block); }
+
+void release_sized(void *block, size_t size) { heap::release_sized(block, size); }
 
 char *copy_text(std::string_view text)
 {
@@ -55,10 +59,10 @@ char *copy_text(std::string_view text)
 
 void fail_allocation_after(unsigned long n, bool sticky)
 {
-    g_fail_at = n;
-    g_sticky = sticky;
+    heap::g_state.fail_at = n;
+    heap::g_state.sticky = sticky;
 }
 
-unsigned long allocation_count() { return g_count; }
+unsigned long allocation_count() { return heap::g_state.count; }
 
 }  // namespace kova::model

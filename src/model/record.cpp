@@ -5,58 +5,71 @@
 #include "base/file.h"
 #include "base/log.h"
 #include "model/alloc.h"
+#include "model/heap.h"
 
 namespace kova::model {
+namespace {
+
+// A zeroed node, or null. Zeroed here, where its size is known, the clearing is a few
+// stores rather than a call.
+template <class Node> Node *new_node()
+{
+    auto *node = static_cast<Node *>(heap::allocate(sizeof(Node)));
+    if (node) std::memset(node, 0, sizeof(Node));
+    return node;
+}
+
+}  // namespace
 
 PropertyNode *AppendProperty(PropertyNode **head)
 {
     if (!head) return nullptr;
     PropertyNode **tail = head;
     while (*tail) tail = &(*tail)->Next;
-    auto *node = static_cast<PropertyNode *>(allocate_zeroed(sizeof(PropertyNode)));
+    auto *node = new_node<PropertyNode>();
     if (!node) return nullptr;
     *tail = node;
     return node;
 }
 
-void AddParam(PropertyNode *node, char *text)
+TextListTail::TextListTail(TextNode **head) : head_(head), end_(head), count_(0)
 {
+    while (*end_) {
+        end_ = &(*end_)->Next;
+        ++count_;
+    }
+}
+
+void TextListTail::append(char *text)
+{
+    auto *node = new_node<TextNode>();
     if (!node) {
         release(text);
         return;
     }
-    auto *param = static_cast<TextNode *>(allocate_zeroed(sizeof(TextNode)));
-    if (!param) {
-        release(text);
-        return;
-    }
-    param->Text = text;
-    param->Tag = 1;
-    TextNode **tail = &node->Params;
-    while (*tail) tail = &(*tail)->Next;
-    *tail = param;
+    node->Text = text;
+    node->Tag = 1;
+    *end_ = node;
+    end_ = &node->Next;
+    ++count_;
 }
 
-bool SetValue(PropertyNode *node, char *text, unsigned index)
+bool TextListTail::set(char *text, unsigned index)
 {
-    if (!node || !text) {
-        release(text);
-        return false;
-    }
-    TextNode **slot = &node->Values;
-    unsigned i = 0;
-    for (; *slot && i < index; ++i) slot = &(*slot)->Next;
-    if (*slot) {
-        release((*slot)->Text);
-        (*slot)->Text = text;
+    if (!text) return false;
+    if (index < count_) {
+        TextNode *slot = *head_;
+        for (unsigned i = 0; i < index; ++i) slot = slot->Next;
+        release(slot->Text);
+        slot->Text = text;
         return true;
     }
     // The missing components are built apart and linked only once all exist, so a
     // failed allocation leaves the list as it was.
     TextNode *added = nullptr;
     TextNode *last = nullptr;
-    for (; i <= index; ++i) {
-        auto *value = static_cast<TextNode *>(allocate_zeroed(sizeof(TextNode)));
+    for (unsigned i = count_; i <= index; ++i) {
+        auto *value = new_node<TextNode>();
         if (!value) {
             release_text_list(added);
             release(text);
@@ -67,16 +80,36 @@ bool SetValue(PropertyNode *node, char *text, unsigned index)
         last = value;
     }
     last->Text = text;
-    *slot = added;
+    *end_ = added;
+    end_ = &last->Next;
+    count_ = index + 1;
     return true;
+}
+
+void AddParam(PropertyNode *node, char *text)
+{
+    if (!node) {
+        release(text);
+        return;
+    }
+    TextListTail(&node->Params).append(text);
+}
+
+bool SetValue(PropertyNode *node, char *text, unsigned index)
+{
+    if (!node || !text) {
+        release(text);
+        return false;
+    }
+    return TextListTail(&node->Values).set(text, index);
 }
 
 void release_text_list(TextNode *list)
 {
     while (list) {
         TextNode *next = list->Next;
-        release(list->Text);
-        release(list);
+        heap::release(list->Text);
+        heap::release_sized(list, sizeof *list);
         list = next;
     }
 }
@@ -87,7 +120,7 @@ void release_property_list(PropertyNode *list)
         PropertyNode *next = list->Next;
         release_text_list(list->Params);
         release_text_list(list->Values);
-        release(list);
+        heap::release_sized(list, sizeof *list);
         list = next;
     }
 }

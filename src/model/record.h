@@ -22,6 +22,24 @@ void AddParam(PropertyNode *node, char *text);
 // and text freed, when node or text is null or memory runs out.
 bool SetValue(PropertyNode *node, char *text, unsigned index);
 
+// Builds a node's Params or Values in order, as AddParam and SetValue do, keeping the
+// end of the list at hand instead of walking it for every text.
+class TextListTail {
+public:
+    explicit TextListTail(TextNode **head);
+    // AddParam: a new node at the tail takes text; on failure text is freed.
+    void append(char *text);
+    // SetValue: text becomes component index; false, with text freed, when memory runs
+    // out (a null text: nothing happens, false).
+    bool set(char *text, unsigned index);
+    unsigned count() const { return count_; }  // nodes in the list
+
+private:
+    TextNode **head_;
+    TextNode **end_;  // where the next node is linked
+    unsigned count_;
+};
+
 void release_text_list(TextNode *list);
 void release_property_list(PropertyNode *list);
 

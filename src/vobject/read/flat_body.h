@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "base/file.h"
 #include "base/log.h"
@@ -15,7 +16,7 @@
 namespace kova::vobject {
 
 template <class Record> struct FlatList {
-    const char *name;
+    std::string_view name;
     PropertyNode *Record::*list;
     unsigned components;  // value components kept per occurrence
 };
@@ -45,16 +46,16 @@ base::Status read_flat_body(FILE *stream, Record &record, const FlatBodyRules<Re
         LogicalLine line(stream);
         if (!usable_body_line(line, rules.blank_warning, status)) continue;
         char *value = split_clean(line.get(), buffers);
-        const char *name = buffers.name;
+        const std::string_view name = buffers.name_text();
         const FlatList<Record> *list = nullptr;
         for (size_t i = 0; i < rules.list_count && !list; ++i)
-            if (std::strcmp(rules.lists[i].name, name) == 0) list = &rules.lists[i];
-        if (std::strcmp(name, "BEGIN") == 0) {
+            if (same_name(rules.lists[i].name, name)) list = &rules.lists[i];
+        if (same_name(name, "BEGIN")) {
             ++depth;
-        } else if (std::strcmp(name, "END") == 0) {
+        } else if (same_name(name, "END")) {
             if (depth == 1) done = true;
             --depth;
-        } else if (std::strcmp(name, "VERSION") == 0) {
+        } else if (same_name(name, "VERSION")) {
             version_seen = true;
             if (depth == 1) {
                 CopyValue(record.Version, value, sizeof record.Version - 1);
@@ -64,15 +65,16 @@ base::Status read_flat_body(FILE *stream, Record &record, const FlatBodyRules<Re
                     done = true;
                 }
             }
-        } else if (std::strcmp(name, "X-IRMC-LUID") == 0) {
+        } else if (same_name(name, "X-IRMC-LUID")) {
             if (depth == 1) CopyValue(record.Luid, value, sizeof record.Luid - 1);
         } else if (list) {
             if (list == rules.required) required_seen = true;
             if (depth == 1)
-                FillProperty(value, buffers.params, list->components,
-                             model::AppendProperty(&(record.*(list->list))));
+                fill_property(value, line.end(), buffers, list->components,
+                              model::AppendProperty(&(record.*(list->list))));
         } else {
-            KOVA_LOG_TRACE("KOVA:  Warning - Parser encountered unknown property: '%s'", name);
+            KOVA_LOG_TRACE("KOVA:  Warning - Parser encountered unknown property: '%s'",
+                           buffers.name);
             status = base::worse(status, Status::ParsedWithWarning);
         }
     }

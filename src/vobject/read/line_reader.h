@@ -13,6 +13,8 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
+#include <string_view>
 
 #include "base/status.h"
 #include "kova/kova.h"
@@ -42,6 +44,14 @@ bool VersionAccepted(const char *version, double limit);
 // byte after it ordinary); null once the cursor is exhausted.
 char *NextToken(char **cursor, const char *delimiters);
 
+// Names are compared exactly; the length and the first byte part nearly all of them
+// before the bytes are compared.
+inline bool same_name(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() &&
+           (a.empty() || (a[0] == b[0] && std::memcmp(a.data(), b.data(), a.size()) == 0));
+}
+
 // Fills a node's Params, Flags and at most max_values value components.
 void FillProperty(const char *value, const char *params, unsigned max_values,
                   PropertyNode *node);
@@ -57,23 +67,34 @@ public:
     LineBuffers(const LineBuffers &) = delete;
     LineBuffers &operator=(const LineBuffers &) = delete;
     bool ok() const { return name && params; }
+    std::string_view name_text() const { return {name, name_length}; }
+    std::string_view params_text() const { return {params, params_length}; }
 
     char *name = nullptr;
     char *params = nullptr;
+    size_t name_length = 0;  // as split_clean left them
+    size_t params_length = 0;
 };
+
+// FileLine, also giving the length of the text as a string: up to its first NUL, if
+// the stream held one.
+char *FileLine(FILE *stream, size_t &length);
 
 // Owns one logical line.
 class LogicalLine {
 public:
-    explicit LogicalLine(FILE *stream) : text_(FileLine(stream)) {}
+    explicit LogicalLine(FILE *stream) : text_(FileLine(stream, length_)) {}
     ~LogicalLine();
     LogicalLine(const LogicalLine &) = delete;
     LogicalLine &operator=(const LogicalLine &) = delete;
     bool null() const { return text_ == nullptr; }
     bool empty() const { return text_ && text_[0] == '\0'; }
     char *get() const { return text_; }
+    // Where the text ends: its terminator, or the first NUL the line held.
+    const char *end() const { return text_ + length_; }
 
 private:
+    size_t length_ = 0;  // before text_: FileLine sets it while text_ is initialised
     char *text_;
 };
 
@@ -87,6 +108,11 @@ bool usable_body_line(const LogicalLine &line, const char *blank_warning, base::
 // Splits line into the buffers and removes the blanks from the name and, when
 // clean_params is set, from the parameter text. Returns the value.
 char *split_clean(char *line, LineBuffers &buffers, bool clean_params = true);
+
+// FillProperty for a line that split_clean split: value runs up to line_end (a logical
+// line's end()) and the parameter text is that of the buffers; nothing is measured again.
+void fill_property(const char *value, const char *line_end, const LineBuffers &buffers,
+                   unsigned max_values, PropertyNode *node);
 
 // What ObjectLoop needs to know of one reader.
 struct ObjectLoopRules {

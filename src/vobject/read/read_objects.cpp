@@ -1,6 +1,9 @@
 #include "vobject/read/read_objects.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "base/file.h"
 #include "vobject/read/other_readers.h"
@@ -9,6 +12,8 @@
 namespace kova::vobject {
 
 using base::Status;
+
+constexpr size_t kStreamBuffer = 64 * 1024;
 
 const char *ReadField(char *destination, size_t capacity, const char *source,
                       const char *delimiters)
@@ -27,9 +32,15 @@ const char *ReadField(char *destination, size_t capacity, const char *source,
 
 Status read_objects(const char16_t *path, KOVA_ReaderCallback callback, void *context)
 {
+    // Larger reads than the default 4 KiB: the readers spend less time in the kernel.
+    // glibc takes the size only with a buffer; without one the default stays. Declared
+    // before the file, so that it outlives the stream.
+    std::unique_ptr<char, decltype(&std::free)> buffer(
+        static_cast<char *>(std::malloc(kStreamBuffer)), &std::free);
     base::File file;
     if (file.open(path, "rb") != 0) return Status::CannotOpenFile;
     FILE *stream = file.get();
+    if (buffer) std::setvbuf(stream, buffer.get(), _IOFBF, kStreamBuffer);
 
     char line[base::kReadLineCapacity] = "";
     if (base::read_line(line, stream) != 0) line[0] = '\0';

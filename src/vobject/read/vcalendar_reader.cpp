@@ -1,6 +1,7 @@
 #include "vobject/read/vcalendar_reader.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "base/file.h"
 #include "base/log.h"
@@ -31,7 +32,7 @@ constexpr uint8_t kTask = KOVA_KIND_TASK;
 
 // The lists both kinds share, with the properties an item of each kind must carry.
 struct SharedList {
-    const char *name;
+    std::string_view name;
     PropertyNode *CalendarRecord::*list;
     bool event_requires;
     bool task_requires;
@@ -60,44 +61,45 @@ unsigned required_mask(uint8_t kind)
     return mask;
 }
 
-int shared_index(const char *name)
+// The names the item parser knows; the block body passes them over in silence.
+enum class Name : uint8_t {
+    Unknown, Begin, End, Version, Luid, Location, AllDay, Shared, DAlarm, RRule, ExDate, Attendee
+};
+
+struct Known {
+    Name name;
+    unsigned shared;  // the index in kSharedLists, for Name::Shared
+};
+
+Known classify(std::string_view name)
 {
     for (unsigned i = 0; i < sizeof kSharedLists / sizeof *kSharedLists; ++i)
-        if (std::strcmp(kSharedLists[i].name, name) == 0) return static_cast<int>(i);
-    return -1;
+        if (same_name(kSharedLists[i].name, name)) return {Name::Shared, i};
+    static constexpr std::pair<std::string_view, Name> kOthers[] = {
+        {"BEGIN", Name::Begin},   {"END", Name::End},           {"VERSION", Name::Version},
+        {"X-IRMC-LUID", Name::Luid}, {"LOCATION", Name::Location},
+        {"X-BLUETOOTH-ALLDAYEVENT", Name::AllDay}, {"DALARM", Name::DAlarm},
+        {"RRULE", Name::RRule},   {"EXDATE", Name::ExDate},     {"ATTENDEE", Name::Attendee}};
+    for (const auto &[text, known] : kOthers)
+        if (same_name(text, name)) return {known, 0};
+    return {Name::Unknown, 0};
 }
 
 // The tail lists sit in different slots for the two kinds (a task's DAlarm occupies an
 // appointment's Location), so Kind must be set before one is filled.
-PropertyNode **tail_list(CalendarRecord &c, const char *name)
+PropertyNode **tail_list(CalendarRecord &c, Name name)
 {
     bool event = c.Kind == kAppointment;
-    if (std::strcmp(name, "DALARM") == 0) return event ? &c.Appointment.DAlarm : &c.Task.DAlarm;
-    if (std::strcmp(name, "RRULE") == 0) return event ? &c.Appointment.RRule : &c.Task.RRule;
-    if (std::strcmp(name, "EXDATE") == 0) return event ? &c.Appointment.ExDate : &c.Task.ExDate;
-    if (std::strcmp(name, "ATTENDEE") == 0)
-        return event ? &c.Appointment.Attendee : &c.Task.Attendee;
-    return nullptr;
+    switch (name) {
+    case Name::DAlarm: return event ? &c.Appointment.DAlarm : &c.Task.DAlarm;
+    case Name::RRule: return event ? &c.Appointment.RRule : &c.Task.RRule;
+    case Name::ExDate: return event ? &c.Appointment.ExDate : &c.Task.ExDate;
+    case Name::Attendee: return event ? &c.Appointment.Attendee : &c.Task.Attendee;
+    default: return nullptr;
+    }
 }
 
-bool is_tail_name(const char *name)
-{
-    for (const char *tail : {"DALARM", "RRULE", "EXDATE", "ATTENDEE"})
-        if (std::strcmp(tail, name) == 0) return true;
-    return false;
-}
-
-// Every name the item parser knows; the block body passes them over in silence.
-bool is_item_name(const char *name)
-{
-    if (shared_index(name) >= 0 || is_tail_name(name)) return true;
-    for (const char *other : {"LOCATION", "X-BLUETOOTH-ALLDAYEVENT", "X-IRMC-LUID", "VERSION",
-                              "BEGIN", "END"})
-        if (std::strcmp(other, name) == 0) return true;
-    return false;
-}
-
-bool is(const char *name, const char *expected) { return std::strcmp(name, expected) == 0; }
+bool is(std::string_view name, std::string_view expected) { return same_name(name, expected); }
 
 constexpr const char *kBlankLineWarning =
     "KOVA:  Warning - Parser encounted a blank line in vCalendar";
@@ -123,32 +125,38 @@ Status read_item(FILE *stream, CalendarRecord &c, uint8_t kind)
         LogicalLine line(stream);
         if (!usable_body_line(line, kBlankLineWarning, status)) continue;
         char *value = split_clean(line.get(), buffers);
-        const char *name = buffers.name;
-        if (is(name, "BEGIN")) {
-            ++depth;
-        } else if (is(name, "END")) {
+        const Known known = classify(buffers.name_text());
+        switch (known.name) {
+        case Name::Begin: ++depth; break;
+        case Name::End:
             if (depth == 1) {
                 c.Kind = kind;
                 done = true;
             }
             --depth;
-        } else if (!is_item_name(name)) {
-            warn_unknown(name);
+            break;
+        case Name::Unknown:
+            warn_unknown(buffers.name);
             status = base::worse(status, Status::ParsedWithWarning);
-        } else if (depth != 1) {
+            break;
+        default:
             // A nested block's properties (a VALARM's, say) are not the item's.
-        } else if (int i = shared_index(name); i >= 0) {
-            seen |= 1u << i;
-            FillProperty(value, buffers.params, 1,
-                         model::AppendProperty(&(c.*(kSharedLists[i].list))));
-        } else if (PropertyNode **tail = tail_list(c, name)) {
-            FillProperty(value, buffers.params, 1, model::AppendProperty(tail));
-        } else if (is(name, "X-IRMC-LUID")) {
-            CopyValue(c.Luid, value, sizeof c.Luid - 1);
-        } else if (kind == kAppointment && is(name, "LOCATION")) {
-            FillProperty(value, buffers.params, 1, model::AppendProperty(&c.Appointment.Location));
-        } else if (kind == kAppointment && is(name, "X-BLUETOOTH-ALLDAYEVENT")) {
-            c.Appointment.AllDay = is(value, "TRUE") ? 1 : 0;
+            if (depth != 1) break;
+            if (known.name == Name::Shared) {
+                seen |= 1u << known.shared;
+                fill_property(value, line.end(), buffers, 1,
+                              model::AppendProperty(&(c.*(kSharedLists[known.shared].list))));
+            } else if (PropertyNode **tail = tail_list(c, known.name)) {
+                fill_property(value, line.end(), buffers, 1, model::AppendProperty(tail));
+            } else if (known.name == Name::Luid) {
+                CopyValue(c.Luid, value, sizeof c.Luid - 1);
+            } else if (kind == kAppointment && known.name == Name::Location) {
+                fill_property(value, line.end(), buffers, 1,
+                              model::AppendProperty(&c.Appointment.Location));
+            } else if (kind == kAppointment && known.name == Name::AllDay) {
+                c.Appointment.AllDay = is(value, "TRUE") ? 1 : 0;
+            }
+            break;
         }
         // VERSION inside an item, and LOCATION and the all-day flag of a task, are
         // passed over without a remark.
@@ -185,8 +193,8 @@ Status read_calendar_body(FILE *stream, ObjectRecord &record, KOVA_ReaderCallbac
         // Blanks after the value's first non-blank go; leading ones stay, so that
         // "BEGIN:VEV ENT" opens an event and "BEGIN: VEVENT" does not.
         RemoveBlanks(value);
-        const char *name = buffers.name;
-        if (is(name, "BEGIN")) {
+        const Name name = classify(buffers.name_text()).name;
+        if (name == Name::Begin) {
             item_seen = true;
             uint8_t kind = is(value, "VEVENT") ? kAppointment : is(value, "VTODO") ? kTask : 0;
             if (kind == 0) {
@@ -206,10 +214,10 @@ Status read_calendar_body(FILE *stream, ObjectRecord &record, KOVA_ReaderCallbac
             if (item == Status::ParsedWithWarning) status = Status::ParsedWithWarning;
             if (callback) callback(KOVA_TYPE_CALENDAR, &record, base::to_code(status), context);
             model::ReleaseRecord(KOVA_TYPE_CALENDAR, &record);  // frees and zeroes the item
-        } else if (is(name, "END")) {
+        } else if (name == Name::End) {
             if (depth == 1) done = true;
             --depth;
-        } else if (is(name, "VERSION")) {
+        } else if (name == Name::Version) {
             if (depth == 1) {
                 version_seen = true;
                 CopyValue(c.Version, value, sizeof c.Version - 1);
@@ -220,10 +228,10 @@ Status read_calendar_body(FILE *stream, ObjectRecord &record, KOVA_ReaderCallbac
                     done = true;
                 }
             }
-        } else if (is(name, "X-IRMC-LUID")) {
+        } else if (name == Name::Luid) {
             if (depth == 1) CopyValue(c.Luid, value, sizeof c.Luid - 1);
-        } else if (!is_item_name(name)) {
-            warn_unknown(name);
+        } else if (name == Name::Unknown) {
+            warn_unknown(buffers.name);
             status = base::worse(status, Status::ParsedWithWarning);
         }
     }

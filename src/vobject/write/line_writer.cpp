@@ -1,5 +1,8 @@
 #include "vobject/write/line_writer.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 
 #include "base/file.h"
@@ -27,6 +30,65 @@ public:
 
 private:
     char *buffer_;
+    size_t length_ = 0;
+};
+
+// The pieces of a content line, each text measured once for both the length and the
+// copy: the name, ";" and each parameter text, ":", the components with ";" between
+// them. A node with more pieces than fit here is measured and built by build_line.
+class LineParts {
+public:
+    LineParts(const char *name, const PropertyNode *node) : name_(name), node_(node)
+    {
+        add(name);
+        for (const TextNode *param = node->Params; param; param = param->Next) {
+            if (!param->Text) continue;
+            add(";");
+            add(param->Text);
+        }
+        add(":");
+        for (const TextNode *value = node->Values; value; value = value->Next) {
+            if (value != node->Values) add(";");
+            if (value->Text) add(value->Text);
+        }
+    }
+    size_t length() const { return length_; }
+    // Writes the line and its terminator into length()+1 bytes.
+    void build(char *buffer) const
+    {
+        if (count_ > kPieces) {
+            build_line(name_, node_, buffer);
+            return;
+        }
+        char *out = buffer;
+        for (size_t i = 0; i < count_; ++i) {
+            const Piece &piece = pieces_[i];
+            if (piece.size == 1)
+                *out = *piece.data;  // the separators, without a call
+            else
+                std::memcpy(out, piece.data, piece.size);
+            out += piece.size;
+        }
+        *out = '\0';
+    }
+
+private:
+    struct Piece {  // left uninitialised until added
+        const char *data;
+        size_t size;
+    };
+    void add(std::string_view piece)
+    {
+        if (count_ < kPieces) pieces_[count_] = {piece.data(), piece.size()};
+        ++count_;
+        length_ += piece.size();
+    }
+
+    static constexpr size_t kPieces = 48;
+    const char *name_;
+    const PropertyNode *node_;
+    Piece pieces_[kPieces];
+    size_t count_ = 0;
     size_t length_ = 0;
 };
 
@@ -71,6 +133,80 @@ constexpr std::string_view kEncodedLineFeed = "=0A";
 
 }  // namespace
 
+LineOut::LineOut(FILE *file, ObjectKind kind) : file_(file), kind_(kind) {}
+
+void LineOut::line(std::string_view text, Failure failure)
+{
+    size_t size = text.size() + 1;
+    if (count_ == kLines || used_ + size > kCapacity) send();
+    if (size > kCapacity) {
+        // Too long for the buffer: out by itself, in two writes that fail as one line.
+        std::fflush(file_);
+        if (!write_all(text.data(), text.size()) || !write_all("\n", 1)) log_failure(failure, text);
+        return;
+    }
+    std::memcpy(buffer_ + used_, text.data(), text.size());
+    buffer_[used_ + text.size()] = '\n';
+    used_ += size;
+    pending_[count_++] = {used_, failure};
+}
+
+void LineOut::no_memory()
+{
+    send();
+    KOVA_LOG_ERROR("%s", messages_for(kind_).no_memory);
+}
+
+bool LineOut::write_all(const char *bytes, size_t size)
+{
+    int fd = fileno(file_);
+    while (size) {
+        ssize_t n = ::write(fd, bytes, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void LineOut::send()
+{
+    if (used_ == 0) return;
+    std::fflush(file_);  // nothing goes through the stream's own buffer; keep it so
+    int fd = fileno(file_);
+    size_t done = 0, line = 0;
+    while (done < used_) {
+        ssize_t n = ::write(fd, buffer_ + done, used_ - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+            while (line < count_ && pending_[line].end <= done) ++line;
+            continue;
+        }
+        // The line that was going out fails, whatever part of it got through; the
+        // lines after it are tried again, as each would have been on its own.
+        size_t start = line ? pending_[line - 1].end : 0;
+        log_failure(pending_[line].failure,
+                    std::string_view(buffer_ + start, pending_[line].end - 1 - start));
+        done = pending_[line++].end;
+    }
+    used_ = count_ = 0;
+}
+
+void LineOut::log_failure(Failure failure, std::string_view line)
+{
+    switch (failure) {
+    case Failure::Kind: KOVA_LOG_ERROR("%s", messages_for(kind_).no_write); return;
+    case Failure::Folded: KOVA_LOG_ERROR("KOVA:  Unable to put folded string to file"); return;
+    case Failure::Rest: KOVA_LOG_ERROR("KOVA:  Unable to put string to file"); return;
+    case Failure::Required:
+        KOVA_LOG_ERROR("KOVA:  Unable to put '%.*s' string to file", static_cast<int>(line.size()),
+                       line.data());
+        return;
+    }
+}
+
 size_t build_line(const char *name, const PropertyNode *node, char *buffer)
 {
     if (!name) return 0;
@@ -93,10 +229,9 @@ size_t build_line(const char *name, const PropertyNode *node, char *buffer)
     return line.finish();
 }
 
-int write_folded(FILE *file, const char *line, bool quoted_printable)
+void write_folded(LineOut &out, std::string_view line, bool quoted_printable)
 {
-    if (!line || !*line) return 0;
-    int result = 0;
+    if (line.empty()) return;
     std::string_view rest = line;
     if (quoted_printable) {
         while (true) {
@@ -108,53 +243,43 @@ int write_folded(FILE *file, const char *line, bool quoted_printable)
             if (!piece.get()) break;
             std::memcpy(piece.get(), rest.data(), end);
             piece.get()[end] = '=';
-            piece.get()[end + 1] = '\0';
-            if (base::write_line(file, piece.get()) != 0) {
-                KOVA_LOG_ERROR("KOVA:  Unable to put folded string to file");
-                result = 1;
-            }
+            out.line(std::string_view(piece.get(), end + 1), LineOut::Failure::Folded);
             rest.remove_prefix(end);
         }
     }
-    // rest always ends where line ends, so its terminator is line's.
-    if (base::write_line(file, rest.data()) != 0) {
-        KOVA_LOG_ERROR("KOVA:  Unable to put string to file");
-        result = 1;
-    }
-    return result;
+    out.line(rest, LineOut::Failure::Rest);
 }
 
-int write_property(FILE *file, const char *name, const PropertyNode *list, bool required)
+void write_property(LineOut &out, const char *name, const PropertyNode *list, bool required)
 {
-    if (!name) return 0;
+    if (!name) return;
     if (!list) {
-        if (!required) return 0;
+        if (!required) return;
         size_t length = build_line(name, nullptr, nullptr);
         LineBuffer line(length + 1);
-        if (!line.get()) return 0;
+        if (!line.get()) return;
         build_line(name, nullptr, line.get());
-        if (base::write_line(file, line.get()) != 0)
-            KOVA_LOG_ERROR("KOVA:  Unable to put '%s' string to file", line.get());
-        return 0;
+        out.line(std::string_view(line.get(), length), LineOut::Failure::Required);
+        return;
     }
     for (const PropertyNode *node = list; node; node = node->Next) {
-        size_t length = build_line(name, node, nullptr);
-        if (length == 0) continue;
+        LineParts parts(name, node);
+        size_t length = parts.length();
         LineBuffer line(length + 1);
         if (!line.get()) continue;
-        build_line(name, node, line.get());
-        write_folded(file, line.get(), (node->Flags & KOVA_FLAG_QUOTED_PRINTABLE) != 0);
+        parts.build(line.get());
+        write_folded(out, std::string_view(line.get(), length),
+                     (node->Flags & KOVA_FLAG_QUOTED_PRINTABLE) != 0);
     }
-    return 0;
 }
 
-int write_fixed_line(FILE *file, ObjectKind kind, std::string_view name, std::string_view params,
+int write_fixed_line(LineOut &out, std::string_view name, std::string_view params,
                      std::string_view value)
 {
     // Room for ';', ':' and the terminator.
     LineBuffer line(name.size() + params.size() + value.size() + 3);
     if (!line.get()) {
-        KOVA_LOG_ERROR("%s", messages_for(kind).no_memory);
+        out.no_memory();
         return 1;
     }
     LineSink sink(line.get());
@@ -165,15 +290,10 @@ int write_fixed_line(FILE *file, ObjectKind kind, std::string_view name, std::st
     }
     sink.add(":");
     sink.add(value);
-    sink.finish();
-    return write_plain_line(file, kind, line.get());
+    out.line(std::string_view(line.get(), sink.finish()), LineOut::Failure::Kind);
+    return 0;
 }
 
-int write_plain_line(FILE *file, ObjectKind kind, const char *text)
-{
-    if (base::write_line(file, text) == 0) return 0;
-    KOVA_LOG_ERROR("%s", messages_for(kind).no_write);
-    return 1;
-}
+void write_plain_line(LineOut &out, const char *text) { out.line(text, LineOut::Failure::Kind); }
 
 }  // namespace kova::vobject

@@ -13,36 +13,31 @@ namespace {
 // single lines are dropped on purpose: a failed line is logged and the object goes on.
 class ObjectOut {
 public:
-    ObjectOut(FILE *file, ObjectKind kind, bool with_luid)
-        : file_(file), kind_(kind), with_luid_(with_luid)
+    ObjectOut(FILE *file, ObjectKind kind, bool with_luid) : out_(file, kind), with_luid_(with_luid)
     {
     }
 
     void fixed(std::string_view name, std::string_view value)
     {
-        write_fixed_line(file_, kind_, name, {}, value);
+        write_fixed_line(out_, name, {}, value);
     }
     void fixed_if_set(std::string_view name, std::string_view value)
     {
         if (!value.empty()) fixed(name, value);
     }
-    void list(const char *name, const PropertyNode *nodes)
-    {
-        write_property(file_, name, nodes, false);
-    }
+    void list(const char *name, const PropertyNode *nodes) { write_property(out_, name, nodes, false); }
     void required(const char *name, const PropertyNode *nodes)
     {
-        write_property(file_, name, nodes, true);
+        write_property(out_, name, nodes, true);
     }
     void luid(std::string_view luid)
     {
         if (with_luid_) fixed_if_set("X-IRMC-LUID", luid);
     }
-    void plain(const char *text) { write_plain_line(file_, kind_, text); }
+    void plain(const char *text) { write_plain_line(out_, text); }
 
 private:
-    FILE *file_;
-    ObjectKind kind_;
+    LineOut out_;  // sends the object's lines when the object is done
     bool with_luid_;
 };
 
