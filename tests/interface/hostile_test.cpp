@@ -222,16 +222,16 @@ TEST(Hostile, AFileCutOrDeletedWhileItIsRead)
         {"deleted", [](const std::string &path) { std::remove(path.c_str()); }, 0, 3},
         {"emptied", [](const std::string &path) { ASSERT_EQ(truncate(path.c_str(), 0), 0); }, 19, 1},
         {"cut inside the second contact",
-         [](const std::string &path) { ASSERT_EQ(truncate(path.c_str(), 9000), 0); }, 19, 1},
+         [](const std::string &path) { ASSERT_EQ(truncate(path.c_str(), 150000), 0); }, 19, 1},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         TempDevice device;
         LogReceiver log(device);
-        // Each contact is larger than the stream's buffer, so the cut is met on disk.
-        testing::write_file(device.path("in.vcf"), contact("First", 6000) +
-                                                       contact("Second", 6000) +
-                                                       contact("Third", 6000));
+        // Each contact is larger than the stream's 64 KiB buffer, so the cut is met on disk.
+        testing::write_file(device.path("in.vcf"), contact("First", 100000) +
+                                                       contact("Second", 100000) +
+                                                       contact("Third", 100000));
         Seen seen;
         seen.during = c.during;
         EXPECT_EQ(read_names(device.path("in.vcf"), seen), c.result);
