@@ -1,6 +1,7 @@
 #include "base/code_page.h"
 
 #include <cerrno>
+#include <vector>
 
 #include "base/registry.h"
 
@@ -65,6 +66,27 @@ unsigned unit_at(const char *le)
     return static_cast<unsigned char>(le[0]) | (static_cast<unsigned char>(le[1]) << 8);
 }
 
+// Opening a converter loads its gconv module, and closing the last one unloads it again,
+// which costs more than most conversions do: each direction stays open for the life of
+// the process, failures included. The library is called from one thread at a time.
+iconv_t converter(const std::string &to, const std::string &from)
+{
+    struct Entry {
+        std::string to, from;
+        Iconv cd;
+    };
+    static std::vector<Entry> cache;
+    for (Entry &e : cache) {
+        if (e.to != to || e.from != from) continue;
+        if (e.cd.ok()) iconv(e.cd.get(), nullptr, nullptr, nullptr, nullptr);  // initial state
+        return e.cd.get();
+    }
+    cache.push_back({to, from, Iconv(to.c_str(), from.c_str())});
+    return cache.back().cd.get();
+}
+
+bool opened(iconv_t cd) { return cd != reinterpret_cast<iconv_t>(-1); }
+
 }  // namespace
 
 Iconv &Iconv::operator=(Iconv &&other) noexcept
@@ -94,18 +116,18 @@ std::string iconv_name(uint32_t code_page)
 bool code_page_valid(uint32_t code_page)
 {
     std::string name = iconv_name(code_page);
-    return !name.empty() && Iconv(kUtf16, name.c_str()).ok() && Iconv(name.c_str(), kUtf16).ok();
+    return !name.empty() && opened(converter(kUtf16, name)) && opened(converter(name, kUtf16));
 }
 
 std::optional<std::u16string> bytes_to_utf16(uint32_t code_page, std::string_view bytes)
 {
     std::string name = iconv_name(code_page);
     if (name.empty()) return std::nullopt;
-    Iconv cd(kUtf16, name.c_str());
-    if (!cd.ok()) return std::nullopt;
+    iconv_t cd = converter(kUtf16, name);
+    if (!opened(cd)) return std::nullopt;
     std::string le;
     run(
-        cd.get(), bytes, le, [](const char *, size_t) { return size_t{1}; },
+        cd, bytes, le, [](const char *, size_t) { return size_t{1}; },
         [](std::string &out) { out.append("?\0", 2); });
     std::u16string text;
     text.reserve(le.size() / 2);
@@ -117,8 +139,8 @@ std::optional<std::string> utf16_to_bytes(uint32_t code_page, std::u16string_vie
 {
     std::string name = iconv_name(code_page);
     if (name.empty()) return std::nullopt;
-    Iconv cd(name.c_str(), kUtf16);
-    if (!cd.ok()) return std::nullopt;
+    iconv_t cd = converter(name, kUtf16);
+    if (!opened(cd)) return std::nullopt;
     std::string le;
     le.reserve(text.size() * 2);
     for (char16_t unit : text) {
@@ -135,19 +157,19 @@ std::optional<std::string> utf16_to_bytes(uint32_t code_page, std::u16string_vie
     };
     // The default character goes through the converter, so that a shifting encoding
     // switches back to ASCII before it.
-    auto fallback = [&cd](std::string &out) {
+    auto fallback = [cd](std::string &out) {
         char question[2] = {'?', '\0'};
         char *in = question;
         size_t in_left = sizeof question;
         char encoded[16];
         char *o = encoded;
         size_t o_left = sizeof encoded;
-        if (iconv(cd.get(), &in, &in_left, &o, &o_left) == static_cast<size_t>(-1))
+        if (iconv(cd, &in, &in_left, &o, &o_left) == static_cast<size_t>(-1))
             out += '?';
         else
             out.append(encoded, static_cast<size_t>(o - encoded));
     };
-    run(cd.get(), le, bytes, skip, fallback);
+    run(cd, le, bytes, skip, fallback);
     return bytes;
 }
 
