@@ -336,14 +336,23 @@ bool Query::check(int rc)
 
 Query &Query::bind(int index, const std::u16string &text)
 {
+    return bind_text(index, text, SQLITE_STATIC);
+}
+
+Query &Query::bind(int index, std::u16string &&text)
+{
+    return bind_text(index, text, SQLITE_TRANSIENT);
+}
+
+Query &Query::bind_text(int index, const std::u16string &text, void (*lifetime)(void *))
+{
     if (!ok()) return *this;
     // Larger than SQLite takes at all; let it say so rather than cut the length.
     uint64_t bytes = static_cast<uint64_t>(text.size()) * 2;
     if (bytes > static_cast<uint64_t>(std::numeric_limits<int>::max()))
         check(SQLITE_TOOBIG);
     else
-        check(sqlite3_bind_text16(stmt_, index, text.data(), static_cast<int>(bytes),
-                                  SQLITE_TRANSIENT));
+        check(sqlite3_bind_text16(stmt_, index, text.data(), static_cast<int>(bytes), lifetime));
     return *this;
 }
 
@@ -404,19 +413,19 @@ HResult Query::hresult() const { return to_hresult(rc_, sqlite3_system_errno(db_
 
 Transaction::Transaction(Database &database, Mode mode)
     : database_(database),
-      begin_rc_(database.exec(mode == Write ? "BEGIN IMMEDIATE" : "BEGIN")),
+      begin_rc_(database.run(mode == Write ? "BEGIN IMMEDIATE" : "BEGIN")),
       open_(begin_rc_ == SQLITE_OK)
 {
 }
 
 Transaction::~Transaction()
 {
-    if (open_ && !sqlite3_get_autocommit(database_.handle())) database_.exec("ROLLBACK");
+    if (open_ && !sqlite3_get_autocommit(database_.handle())) database_.run("ROLLBACK");
 }
 
 int Transaction::commit()
 {
-    int rc = database_.exec("COMMIT");
+    int rc = database_.run("COMMIT");
     if (rc == SQLITE_OK) open_ = false;
     return rc;
 }
@@ -430,6 +439,13 @@ Database::~Database()
 }
 
 int Database::exec(const char *sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr); }
+
+int Database::run(const char *sql)
+{
+    Query q = query(sql);
+    q.run();
+    return q.error();
+}
 
 Query Database::query(const std::string &sql)
 {
@@ -462,7 +478,10 @@ HResult Database::open(std::unique_ptr<Database> &database)
 
     std::string path = store_path();
     sqlite3 *raw = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+    // The caller serialises every call into the library, so the connection needs no
+    // mutex of its own around each SQLite call.
+    int rc = sqlite3_open_v2(path.c_str(), &raw,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                              nullptr);
     std::unique_ptr<Database> opened(new Database(raw));
     if (rc != SQLITE_OK) {
