@@ -1,7 +1,7 @@
 #include "base/code_page.h"
 
 #include <cerrno>
-#include <vector>
+#include <deque>
 
 #include "base/registry.h"
 
@@ -66,26 +66,47 @@ unsigned unit_at(const char *le)
     return static_cast<unsigned char>(le[0]) | (static_cast<unsigned char>(le[1]) << 8);
 }
 
+// Both directions between a code page and UTF-16; "none" where iconv cannot open it.
+struct Converters {
+    uint32_t code_page;
+    Iconv to_utf16, from_utf16;
+};
+
 // Opening a converter loads its gconv module, and closing the last one unloads it again,
-// which costs more than most conversions do: each direction stays open for the life of
-// the process, failures included. The library is called from one thread at a time.
-iconv_t converter(const std::string &to, const std::string &from)
+// which costs more than most conversions do: the converters of a code page stay open
+// for the life of the process, failures included. The library is called from one
+// thread at a time.
+Converters &converters(uint32_t code_page)
 {
-    struct Entry {
-        std::string to, from;
-        Iconv cd;
-    };
-    static std::vector<Entry> cache;
-    for (Entry &e : cache) {
-        if (e.to != to || e.from != from) continue;
-        if (e.cd.ok()) iconv(e.cd.get(), nullptr, nullptr, nullptr, nullptr);  // initial state
-        return e.cd.get();
-    }
-    cache.push_back({to, from, Iconv(to.c_str(), from.c_str())});
-    return cache.back().cd.get();
+    static std::deque<Converters> cache;  // references stay valid as it grows
+    for (Converters &c : cache)
+        if (c.code_page == code_page) return c;
+    std::string name = iconv_name(code_page);
+    return cache.emplace_back(Converters{code_page, Iconv(kUtf16, name.c_str()),
+                                         Iconv(name.c_str(), kUtf16)});
 }
 
-bool opened(iconv_t cd) { return cd != reinterpret_cast<iconv_t>(-1); }
+// A converter back in its initial state.
+iconv_t fresh(const Iconv &cd)
+{
+    iconv(cd.get(), nullptr, nullptr, nullptr, nullptr);
+    return cd.get();
+}
+
+// Code pages that hold the ASCII characters as themselves, one byte each: ASCII text
+// needs no converter there, and that is most of what a contact holds.
+bool ascii_as_is(uint32_t code_page)
+{
+    return code_page == 65001 || (code_page >= 1250 && code_page <= 1257) ||
+           (code_page >= 28591 && code_page <= 28599) || code_page == 28605;
+}
+
+template <class Unit> bool all_ascii(const Unit *text, size_t size)
+{
+    unsigned any = 0;
+    for (size_t i = 0; i < size; ++i) any |= static_cast<unsigned>(text[i]);
+    return any < 0x80;
+}
 
 }  // namespace
 
@@ -115,19 +136,21 @@ std::string iconv_name(uint32_t code_page)
 
 bool code_page_valid(uint32_t code_page)
 {
-    std::string name = iconv_name(code_page);
-    return !name.empty() && opened(converter(kUtf16, name)) && opened(converter(name, kUtf16));
+    if (code_page == 0) return false;
+    const Converters &c = converters(code_page);
+    return c.to_utf16.ok() && c.from_utf16.ok();
 }
 
 std::optional<std::u16string> bytes_to_utf16(uint32_t code_page, std::string_view bytes)
 {
-    std::string name = iconv_name(code_page);
-    if (name.empty()) return std::nullopt;
-    iconv_t cd = converter(kUtf16, name);
-    if (!opened(cd)) return std::nullopt;
+    if (code_page == 0) return std::nullopt;
+    const Iconv &cd = converters(code_page).to_utf16;
+    if (!cd.ok()) return std::nullopt;
+    if (ascii_as_is(code_page) && all_ascii(bytes.data(), bytes.size()))
+        return std::u16string(bytes.begin(), bytes.end());
     std::string le;
     run(
-        cd, bytes, le, [](const char *, size_t) { return size_t{1}; },
+        fresh(cd), bytes, le, [](const char *, size_t) { return size_t{1}; },
         [](std::string &out) { out.append("?\0", 2); });
     std::u16string text;
     text.reserve(le.size() / 2);
@@ -137,10 +160,12 @@ std::optional<std::u16string> bytes_to_utf16(uint32_t code_page, std::string_vie
 
 std::optional<std::string> utf16_to_bytes(uint32_t code_page, std::u16string_view text)
 {
-    std::string name = iconv_name(code_page);
-    if (name.empty()) return std::nullopt;
-    iconv_t cd = converter(name, kUtf16);
-    if (!opened(cd)) return std::nullopt;
+    if (code_page == 0) return std::nullopt;
+    const Iconv &converter = converters(code_page).from_utf16;
+    if (!converter.ok()) return std::nullopt;
+    if (ascii_as_is(code_page) && all_ascii(text.data(), text.size()))
+        return std::string(text.begin(), text.end());
+    iconv_t cd = fresh(converter);
     std::string le;
     le.reserve(text.size() * 2);
     for (char16_t unit : text) {
