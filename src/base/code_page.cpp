@@ -29,6 +29,7 @@ constexpr IconvName kIconvNames[] = {
 };
 
 constexpr const char *kUtf16 = "UTF-16LE";
+constexpr uint32_t kUtf8 = 65001;
 
 // Runs all of input through cd into out. Where cd rejects the input (an undefined
 // byte, an unrepresentable character, a sequence cut off at the end) skip() says how
@@ -97,7 +98,7 @@ iconv_t fresh(const Iconv &cd)
 // needs no converter there, and that is most of what a contact holds.
 bool ascii_as_is(uint32_t code_page)
 {
-    return code_page == 65001 || (code_page >= 1250 && code_page <= 1257) ||
+    return code_page == kUtf8 || (code_page >= 1250 && code_page <= 1257) ||
            (code_page >= 28591 && code_page <= 28599) || code_page == 28605;
 }
 
@@ -106,6 +107,69 @@ template <class Unit> bool all_ascii(const Unit *text, size_t size)
     unsigned any = 0;
     for (size_t i = 0; i < size; ++i) any |= static_cast<unsigned>(text[i]);
     return any < 0x80;
+}
+
+// Well-formed UTF-8 as UTF-16, which is what iconv makes of it; false at the first
+// sequence iconv refuses (a stray or missing continuation byte, an overlong form, a
+// surrogate, past U+10FFFF), where iconv's own handling of the fault must decide.
+bool decode_utf8(std::string_view bytes, std::u16string &out)
+{
+    static constexpr unsigned kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+    out.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size();) {
+        unsigned b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80) {
+            out += static_cast<char16_t>(b);
+            ++i;
+            continue;
+        }
+        size_t length = b >= 0xF8 ? 0 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 0;
+        if (length == 0 || bytes.size() - i < length) return false;
+        unsigned c = b & (0x7F >> length);
+        for (size_t k = 1; k < length; ++k) {
+            unsigned next = static_cast<unsigned char>(bytes[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            c = (c << 6) | (next & 0x3F);
+        }
+        if (c < kShortest[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+        if (c >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(c);
+        }
+        i += length;
+    }
+    return true;
+}
+
+// UTF-16 as UTF-8; false at a lone surrogate, which iconv replaces.
+bool encode_utf8(std::u16string_view text, std::string &out)
+{
+    out.reserve(text.size() * 3);
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned c = text[i];
+        if (c >= 0xD800 && c <= 0xDFFF) {
+            if (c > 0xDBFF || i + 1 == text.size() || !is_low_surrogate(text[i + 1])) return false;
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -148,6 +212,8 @@ std::optional<std::u16string> bytes_to_utf16(uint32_t code_page, std::string_vie
     if (!cd.ok()) return std::nullopt;
     if (ascii_as_is(code_page) && all_ascii(bytes.data(), bytes.size()))
         return std::u16string(bytes.begin(), bytes.end());
+    std::u16string decoded;
+    if (code_page == kUtf8 && decode_utf8(bytes, decoded)) return decoded;
     std::string le;
     run(
         fresh(cd), bytes, le, [](const char *, size_t) { return size_t{1}; },
@@ -165,6 +231,8 @@ std::optional<std::string> utf16_to_bytes(uint32_t code_page, std::u16string_vie
     if (!converter.ok()) return std::nullopt;
     if (ascii_as_is(code_page) && all_ascii(text.data(), text.size()))
         return std::string(text.begin(), text.end());
+    std::string encoded;
+    if (code_page == kUtf8 && encode_utf8(text, encoded)) return encoded;
     iconv_t cd = fresh(converter);
     std::string le;
     le.reserve(text.size() * 2);
