@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <deque>
+#include <type_traits>
 
 #include "base/registry.h"
 
@@ -102,10 +103,17 @@ bool ascii_as_is(uint32_t code_page)
            (code_page >= 28591 && code_page <= 28599) || code_page == 28605;
 }
 
-template <class Unit> bool all_ascii(const Unit *text, size_t size)
+// Each unit copied to the other width; false (out unspecified) when one is not ASCII.
+template <class To, class From> bool copy_ascii(const From &text, To &out)
 {
+    using Unit = std::make_unsigned_t<typename From::value_type>;
+    out.resize(text.size());
     unsigned any = 0;
-    for (size_t i = 0; i < size; ++i) any |= static_cast<unsigned>(text[i]);
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned unit = static_cast<Unit>(text[i]);
+        any |= unit;
+        out[i] = static_cast<typename To::value_type>(unit);
+    }
     return any < 0x80;
 }
 
@@ -210,9 +218,9 @@ std::optional<std::u16string> bytes_to_utf16(uint32_t code_page, std::string_vie
     if (code_page == 0) return std::nullopt;
     const Iconv &cd = converters(code_page).to_utf16;
     if (!cd.ok()) return std::nullopt;
-    if (ascii_as_is(code_page) && all_ascii(bytes.data(), bytes.size()))
-        return std::u16string(bytes.begin(), bytes.end());
     std::u16string decoded;
+    if (ascii_as_is(code_page) && copy_ascii(bytes, decoded)) return decoded;
+    decoded.clear();
     if (code_page == kUtf8 && decode_utf8(bytes, decoded)) return decoded;
     std::string le;
     run(
@@ -229,9 +237,9 @@ std::optional<std::string> utf16_to_bytes(uint32_t code_page, std::u16string_vie
     if (code_page == 0) return std::nullopt;
     const Iconv &converter = converters(code_page).from_utf16;
     if (!converter.ok()) return std::nullopt;
-    if (ascii_as_is(code_page) && all_ascii(text.data(), text.size()))
-        return std::string(text.begin(), text.end());
     std::string encoded;
+    if (ascii_as_is(code_page) && copy_ascii(text, encoded)) return encoded;
+    encoded.clear();
     if (code_page == kUtf8 && encode_utf8(text, encoded)) return encoded;
     iconv_t cd = fresh(converter);
     std::string le;
