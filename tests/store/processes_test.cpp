@@ -226,7 +226,7 @@ TEST(Processes, AnImportKilledAtRandomLosesNothingItReported)
     SCOPED_TRACE("KOVA_TEST_SEED=" + std::to_string(s));
     std::mt19937 random(s);
     TempDevice device;
-    constexpr unsigned kRounds = 6, kTurns = 3, kContacts = 600, kOthers = 10;
+    constexpr unsigned kRounds = 5, kTurns = 3, kContacts = 500, kOthers = 10;
     constexpr unsigned kPerRound = kTurns * (kContacts + 2 * kOthers);
     std::vector<Report> reported;
     for (unsigned round = 0; round < kRounds; ++round) {
