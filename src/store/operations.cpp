@@ -67,9 +67,20 @@ bool put_calendar(pim::Item &item, CalendarRecord &record)
     return task != nullptr;
 }
 
+// A save or fetch that failed for want of memory answers 11, as running out does
+// everywhere else; any other failure is the PIM's.
 Status save(pim::Item &item)
 {
-    return pim::failed(item.Save()) ? Status::PimError : Status::Ok;
+    pim::HResult hr = item.Save();
+    if (hr == pim::kOutOfMemory) return Status::OutOfMemory;
+    return pim::failed(hr) ? Status::PimError : Status::Ok;
+}
+
+Status fetch(uint32_t oid, std::unique_ptr<pim::Item> &item)
+{
+    pim::HResult hr = application()->GetItemFromOid(oid, item);
+    if (hr == pim::kOutOfMemory) return Status::OutOfMemory;
+    return pim::failed(hr) || !item ? Status::NotFound : Status::Ok;
 }
 
 Status add_item(uint32_t type, ObjectRecord &record, uint32_t &oid)
@@ -262,7 +273,7 @@ Status POL_ModifyObject(uint32_t type, const char *id, ObjectRecord &record)
         pim::Application *app = application();
         if (!app) return Status::PimNotOpened;
         std::unique_ptr<pim::Item> item;
-        if (pim::failed(app->GetItemFromOid(*number, item)) || !item) return Status::NotFound;
+        if (Status s = fetch(*number, item); s != Status::Ok) return s;
         if (type == KOVA_TYPE_CONTACT) {
             pim::Contact *contact = item->as_contact();
             if (!contact) return Status::NotFound;
@@ -316,7 +327,7 @@ Status POL_GetObjectById(uint32_t type, const char *id, ObjectRecord &record)
     pim::Application *app = application();
     if (!app) return Status::PimNotOpened;
     std::unique_ptr<pim::Item> item;
-    if (pim::failed(app->GetItemFromOid(*number, item)) || !item) return Status::NotFound;
+    if (Status s = fetch(*number, item); s != Status::Ok) return s;
     if (type == KOVA_TYPE_CONTACT) {
         pim::Contact *contact = item->as_contact();
         if (!contact) return Status::NotFound;

@@ -2,8 +2,10 @@
 
 #include <cctype>
 #include <cstdio>
+#include <new>
 
 #include "convert/value_text.h"
+#include "model/alloc.h"
 #include "model/record.h"
 
 namespace kova::store {
@@ -11,8 +13,35 @@ namespace kova::store {
 std::u16string value_text(PropertyNode *list, unsigned index)
 {
     std::u16string text;
-    convert::ValueToText(list, index, text);
+    if (!convert::value_to_text(list, index, text)) throw std::bad_alloc();
     return text;
+}
+
+PropertyNode *append_property(PropertyNode **list)
+{
+    PropertyNode *node = model::AppendProperty(list);
+    if (!node) throw std::bad_alloc();
+    return node;
+}
+
+void put_param(PropertyNode *node, const char *param)
+{
+    char *text = param ? model::copy_text(param) : nullptr;
+    if (param && !text) throw std::bad_alloc();
+    TextNode **end = &node->Params;
+    while (*end) end = &(*end)->Next;
+    model::AddParam(node, text);  // releases the text when it cannot link it
+    if (!*end) throw std::bad_alloc();
+}
+
+void put_value(std::u16string_view text, PropertyNode *node, uint32_t flags, unsigned index)
+{
+    if (!convert::text_to_value(text, node, flags, index)) throw std::bad_alloc();
+}
+
+void put_date(double date, PropertyNode *node, bool with_time, bool local)
+{
+    if (!convert::PutDate(date, node, with_time, local)) throw std::bad_alloc();
 }
 
 bool has_value(const PropertyNode *list) { return model::first_value(list, 0) != nullptr; }
