@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <sstream>
 #include <utility>
 #include <string>
 #include <vector>
@@ -411,55 +412,44 @@ TEST(OutOfMemory, ConversionsGiveEmptyTextOrLeaveTheNodeAlone)
 }
 
 
-// Every row of every table of the store, to see that nothing stored changed.
-std::string dump_store()
-{
-    sqlite3 *db = nullptr;
-    std::string out;
-    if (sqlite3_open(pim::store_path().c_str(), &db) == SQLITE_OK) {
-        std::vector<std::string> tables;
-        sqlite3_exec(
-            db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name",
-            [](void *list, int, char **values, char **) {
-                static_cast<std::vector<std::string> *>(list)->push_back(values[0]);
-                return 0;
-            },
-            &tables, nullptr);
-        for (const std::string &table : tables) {
-            out += "[" + table + "]";
-            sqlite3_exec(
-                db, ("SELECT * FROM \"" + table + "\" ORDER BY rowid").c_str(),
-                [](void *text, int n, char **values, char **) {
-                    for (int i = 0; i < n; ++i)
-                        *static_cast<std::string *>(text) += std::string(values[i] ? values[i] : "-") + "|";
-                    *static_cast<std::string *>(text) += "\n";
-                    return 0;
-                },
-                &out, nullptr);
-        }
-    }
-    sqlite3_close(db);
-    return out;
-}
-
-// The newest message's flags, body and headers.
-std::string last_message()
+// The rows that sql gives on the store, a line each, columns ended by "|".
+std::string store_rows(const std::string &sql)
 {
     std::string out;
     sqlite3 *db = nullptr;
     if (sqlite3_open(pim::store_path().c_str(), &db) == SQLITE_OK)
-        sqlite3_exec(db,
-                     "SELECT Flags, Date, Body, (SELECT group_concat(Name || ':' || Value, '|') "
-                     "FROM message_headers h WHERE h.Id = m.Id) FROM messages m "
-                     "ORDER BY Id DESC LIMIT 1",
-                     [](void *text, int n, char **values, char **) {
-                         for (int i = 0; i < n; ++i)
-                             *static_cast<std::string *>(text) += std::string(values[i] ? values[i] : "-") + "\n";
-                         return 0;
-                     },
-                     &out, nullptr);
+        sqlite3_exec(
+            db, sql.c_str(),
+            [](void *text, int n, char **values, char **) {
+                auto &rows = *static_cast<std::string *>(text);
+                for (int i = 0; i < n; ++i) rows += std::string(values[i] ? values[i] : "-") + "|";
+                rows += "\n";
+                return 0;
+            },
+            &out, nullptr);
     sqlite3_close(db);
     return out;
+}
+
+// Every row of every table of the store, to see that nothing stored changed.
+std::string dump_store()
+{
+    std::istringstream tables(
+        store_rows("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name"));
+    std::string out, table;
+    while (std::getline(tables, table)) {
+        table.pop_back();  // the "|"
+        out += "[" + table + "]" + store_rows("SELECT * FROM \"" + table + "\" ORDER BY rowid");
+    }
+    return out;
+}
+
+// The newest message's flags, date, body and headers.
+std::string last_message()
+{
+    return store_rows("SELECT Flags, Date, Body, (SELECT group_concat(Name || ':' || Value, '|') "
+                      "FROM message_headers h WHERE h.Id = m.Id) FROM messages m "
+                      "ORDER BY Id DESC LIMIT 1");
 }
 
 // The record written out as text (which releases it).

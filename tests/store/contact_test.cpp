@@ -16,20 +16,11 @@ namespace kova::store {
 namespace {
 
 using testing::OpenStore;
+using testing::lines_starting;
 
 std::string vcard(const std::string &body)
 {
     return "BEGIN:VCARD\r\nVERSION:2.1\r\n" + body + "END:VCARD\r\n";
-}
-
-// The lines of text that start with prefix, joined by "|".
-std::string lines_starting(const std::string &text, const std::string &prefix)
-{
-    std::istringstream in(text);
-    std::string line, out;
-    while (std::getline(in, line))
-        if (line.rfind(prefix, 0) == 0) out += (out.empty() ? "" : "|") + line;
-    return out;
 }
 
 // Adds one vCard and gives it back as written from the store.

@@ -30,6 +30,7 @@ namespace kova::store {
 namespace {
 
 using testing::TempDevice;
+using testing::lines_starting;
 
 // One object the child was asked to import: its type and the number that its texts carry.
 struct Report {
@@ -142,15 +143,6 @@ void read_reports(int fd, std::vector<Report> &reports, size_t count = SIZE_MAX)
         if (got != static_cast<ssize_t>(sizeof report)) break;
         reports.push_back(report);
     }
-}
-
-std::string lines_starting(const std::string &text, const std::string &prefix)
-{
-    std::istringstream in(text);
-    std::string line, out;
-    while (std::getline(in, line))
-        if (line.rfind(prefix, 0) == 0) out += (out.empty() ? "" : "|") + line;
-    return out;
 }
 
 class Database {

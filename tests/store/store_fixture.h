@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,6 +56,16 @@ template <class Fn> void with_record(const TempDevice &device, std::string_view 
         (*static_cast<Fn *>(context))(type, *record);
     };
     EXPECT_EQ(KOVA_ReadObjects(device.wide_path("record.vobj").c_str(), call, &fn), 0u);
+}
+
+// The lines of text that start with prefix, joined by "|".
+inline std::string lines_starting(const std::string &text, const std::string &prefix)
+{
+    std::istringstream in(text);
+    std::string line, out;
+    while (std::getline(in, line))
+        if (line.rfind(prefix, 0) == 0) out += (out.empty() ? "" : "|") + line;
+    return out;
 }
 
 // The object fetched by id and written out as a file; the fetch's result goes to result.
