@@ -175,6 +175,21 @@ void expect_intact(const TempDevice &device, const std::vector<Report> &reports)
         Database db;
         EXPECT_EQ(db.column("PRAGMA integrity_check"), std::vector<std::string>{"ok"});
         EXPECT_TRUE(db.column("PRAGMA foreign_key_check").empty());
+        // Killed before the store was made: nothing can have been reported.
+        if (db.column("SELECT name FROM sqlite_master WHERE name = 'items'").empty()) {
+            EXPECT_TRUE(reports.empty());
+            return;
+        }
+        // No half-stored object, reported or not: every item has its row, and every
+        // message imported here its headers.
+        EXPECT_EQ(db.column("SELECT count(*) FROM items i WHERE NOT EXISTS "
+                            "(SELECT 1 FROM contacts c WHERE c.Oid = i.Oid UNION ALL "
+                            "SELECT 1 FROM appointments a WHERE a.Oid = i.Oid UNION ALL "
+                            "SELECT 1 FROM tasks t WHERE t.Oid = i.Oid)"),
+                  std::vector<std::string>{"0"});
+        EXPECT_EQ(db.column("SELECT count(*) FROM messages m WHERE NOT EXISTS "
+                            "(SELECT 1 FROM message_headers h WHERE h.Id = m.Id)"),
+                  std::vector<std::string>{"0"});
         for (const Report &r : reports) {
             if (r.type < KOVA_TYPE_MESSAGE) continue;
             std::string number = padded(r.number);
