@@ -143,8 +143,13 @@ try {
 }
 
 void TextToValue(std::u16string_view text, PropertyNode *node, uint32_t flags, unsigned index)
+{
+    text_to_value(text, node, flags, index);
+}
+
+bool text_to_value(std::u16string_view text, PropertyNode *node, uint32_t flags, unsigned index)
 try {
-    if (text.empty() || !node) return;
+    if (text.empty() || !node) return true;
     std::u16string storage;
     std::u16string_view escaped = add_escapes(text, storage);
     uint32_t code_page = node->CodePage;
@@ -179,19 +184,19 @@ try {
     TextNode *added = nullptr;
     TextNode **tail = &added;
     if (add_charset) {
-        if (!(*tail = new_param(std::string("CHARSET=") + charset))) return;
+        if (!(*tail = new_param(std::string("CHARSET=") + charset))) return false;
         tail = &(*tail)->Next;
     }
     if (add_encoding) {
         *tail = new_param("ENCODING=QUOTED-PRINTABLE");
         if (!*tail) {
             model::release_text_list(added);
-            return;
+            return false;
         }
     }
     if (!model::SetValue(node, model::copy_text(bytes), index)) {
         model::release_text_list(added);
-        return;
+        return false;
     }
     TextNode **end = &node->Params;
     while (*end) end = &(*end)->Next;
@@ -199,15 +204,22 @@ try {
     if (add_charset) node->Flags |= KOVA_FLAG_CHARSET;
     if (add_encoding) node->Flags |= KOVA_FLAG_QUOTED_PRINTABLE;
     if (code_page != base::kWesternCodePage) node->CodePage = code_page;
+    return true;
 } catch (const std::bad_alloc &) {
-    // Nothing of the node has changed before the last step.
+    return false;  // nothing of the node has changed before the last step
 }
 
 void MessageBodyToText(const char *body, const char *content_type,
                        const char *transfer_encoding, std::u16string &out)
+{
+    message_body_to_text(body, content_type, transfer_encoding, out);
+}
+
+bool message_body_to_text(const char *body, const char *content_type,
+                          const char *transfer_encoding, std::u16string &out)
 try {
     out.clear();
-    if (!body) return;
+    if (!body) return true;
     std::string decoded;
     std::string_view bytes = undo_transfer_encoding(
         body, find_upper(transfer_encoding, "QUOTED-PRINTABLE"), decoded);
@@ -217,8 +229,10 @@ try {
         code_page = CharsetToCodePage(name.c_str());
     }
     BytesToText(code_page != 0 ? code_page : InputCodePage(), bytes, out);
+    return true;
 } catch (const std::bad_alloc &) {
     out.clear();
+    return false;
 }
 
 std::string ReplaceAll(std::string_view text, std::string_view pattern,
@@ -253,10 +267,13 @@ bool IsAscii(std::u16string_view text)
     return true;
 }
 
-void PutDate(double date, PropertyNode *node, bool with_time, bool local)
-{
+bool PutDate(double date, PropertyNode *node, bool with_time, bool local)
+try {
     std::u16string text = FormatIsoDate(date, with_time, local);
-    if (node && !text.empty()) model::SetValue(node, model::copy_text(narrow_system(text)), 0);
+    if (!node || text.empty()) return true;
+    return model::SetValue(node, model::copy_text(narrow_system(text)), 0);
+} catch (const std::bad_alloc &) {
+    return false;
 }
 
 double GetDate(const PropertyNode *node)

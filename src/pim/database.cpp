@@ -290,11 +290,13 @@ HResult folder_error(const std::error_code &ec)
 
 HResult to_hresult(int rc, int system_errno)
 {
+    if (rc == SQLITE_IOERR_NOMEM) return kOutOfMemory;
     switch (rc & 0xFF) {
     case SQLITE_OK:
     case SQLITE_ROW:
     case SQLITE_DONE: return kOk;
     case SQLITE_FULL: return kDiskFull;
+    case SQLITE_NOMEM: return kOutOfMemory;
     case SQLITE_NOTADB: return kNotADatabase;
     case SQLITE_PERM:
     case SQLITE_READONLY:
@@ -411,11 +413,13 @@ HResult Query::hresult() const { return to_hresult(rc_, sqlite3_system_errno(db_
 
 // --- Transaction ---
 
-Transaction::Transaction(Database &database, Mode mode)
-    : database_(database),
-      begin_rc_(database.run(mode == Write ? "BEGIN IMMEDIATE" : "BEGIN")),
-      open_(begin_rc_ == SQLITE_OK)
+Transaction::Transaction(Database &database, Mode mode) : database_(database)
 {
+    // Transactions never nest, so one still open is what a rollback that ran out of
+    // memory left behind; without this every later BEGIN would fail on it for good.
+    if (!sqlite3_get_autocommit(database.handle())) database.exec("ROLLBACK");
+    begin_rc_ = database.run(mode == Write ? "BEGIN IMMEDIATE" : "BEGIN");
+    open_ = begin_rc_ == SQLITE_OK;
 }
 
 Transaction::~Transaction()
