@@ -105,9 +105,6 @@ void put_telephones(pim::Contact &c, PropertyNode *list)
     for (PropertyNode *node = list; node; node = node->Next) {
         if (!node->Values) continue;
         std::u16string number = value_text(node, 0);
-        bool fax = has(node, "FAX"), is_work = has(node, "WORK");
-        bool is_home = has(node, "HOME") || no_parameters(node) || (fax && !is_work) ||
-                       (has(node, "VOICE") && !is_work);
         bool device = false;
         for (Device &d : devices) {
             if (!has(node, d.word)) continue;
@@ -116,6 +113,9 @@ void put_telephones(pim::Contact &c, PropertyNode *list)
             d.taken = true;
         }
         if (device) continue;
+        bool fax = has(node, "FAX"), is_work = has(node, "WORK");
+        bool is_home = has(node, "HOME") || no_parameters(node) || (fax && !is_work) ||
+                       (has(node, "VOICE") && !is_work);
         if (is_home) {
             if (fax) {
                 if (!home_fax) c.HomeFaxNumber = number;

@@ -176,16 +176,15 @@ void expect_intact(const TempDevice &device, const std::vector<Report> &reports)
         EXPECT_EQ(db.column("PRAGMA integrity_check"), std::vector<std::string>{"ok"});
         EXPECT_TRUE(db.column("PRAGMA foreign_key_check").empty());
         // Killed before the store was made: nothing can have been reported.
-        if (db.column("SELECT name FROM sqlite_master WHERE name = 'items'").empty()) {
+        if (db.column("SELECT name FROM sqlite_master WHERE name = 'contacts'").empty()) {
             EXPECT_TRUE(reports.empty());
             return;
         }
-        // No half-stored object, reported or not: every item has its row, and every
-        // message imported here its headers.
-        EXPECT_EQ(db.column("SELECT count(*) FROM items i WHERE NOT EXISTS "
-                            "(SELECT 1 FROM contacts c WHERE c.Oid = i.Oid UNION ALL "
-                            "SELECT 1 FROM appointments a WHERE a.Oid = i.Oid UNION ALL "
-                            "SELECT 1 FROM tasks t WHERE t.Oid = i.Oid)"),
+        // No half-stored object, reported or not: every recurrence pattern has its
+        // item, and every message imported here its headers.
+        EXPECT_EQ(db.column("SELECT count(*) FROM recurrence_patterns p WHERE NOT EXISTS "
+                            "(SELECT 1 FROM appointments a WHERE a.Oid = p.Oid UNION ALL "
+                            "SELECT 1 FROM tasks t WHERE t.Oid = p.Oid)"),
                   std::vector<std::string>{"0"});
         EXPECT_EQ(db.column("SELECT count(*) FROM messages m WHERE NOT EXISTS "
                             "(SELECT 1 FROM message_headers h WHERE h.Id = m.Id)"),
