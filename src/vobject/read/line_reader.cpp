@@ -565,12 +565,6 @@ char *split_clean(char *line, LineBuffers &buffers, bool clean_params)
     return value;
 }
 
-ObjectRecord &working_record()
-{
-    static ObjectRecord record;
-    return record;
-}
-
 Status ObjectLoop(FILE *stream, const ObjectLoopRules &rules, KOVA_ReaderCallback callback,
                   void *context)
 {
@@ -581,7 +575,7 @@ Status ObjectLoop(FILE *stream, const ObjectLoopRules &rules, KOVA_ReaderCallbac
     if (!buffers.ok()) return memory_error();
     Status status = Status::Parsed;
     bool object_seen = false;
-    ObjectRecord &record = working_record();
+    ObjectRecord record;  // this call's own, so that a callback may read another file
     while (true) {
         char *line = FileLine(stream);
         if (!line) {

@@ -134,7 +134,4 @@ struct ObjectLoopRules {
 base::Status ObjectLoop(FILE *stream, const ObjectLoopRules &rules,
                         KOVA_ReaderCallback callback, void *context);
 
-// The readers' one working record, lent to the callback for one call at a time.
-ObjectRecord &working_record();
-
 }  // namespace kova::vobject
