@@ -92,8 +92,10 @@ KOVA_API uint32_t KOVA_WriteObject(uint32_t type, ObjectRecord *record, const ch
 KOVA_API uint32_t KOVA_AddObject(uint32_t type, ObjectRecord *record, char *idOut)
 {
     uint32_t rc = guarded([&] { return to_code(kova::store::POL_AddObject(type, *record, idOut)); });
-    // Running out of memory leaves no id, as every other failed add does.
-    if (rc == to_code(Status::OutOfMemory) && idOut) idOut[0] = '\0';
+    // An add cut short by running out of memory or by a fault leaves no id, as every
+    // other failed add does.
+    bool cut_short = rc == to_code(Status::OutOfMemory) || rc == to_code(Status::GeneralFailure);
+    if (cut_short && idOut) idOut[0] = '\0';
     return rc;
 }
 
@@ -135,7 +137,13 @@ KOVA_API const char16_t *KOVA_CodeToString(uint32_t code)
 KOVA_API uint32_t KOVA_GetObjectName(uint32_t type, ObjectRecord *record, char16_t *buffer,
                                      uint32_t size)
 {
-    return guarded([&] { return kova::api::object_name(type, record, buffer, size); });
+    // The result is a length, so no failure may come back as a result code.
+    try {
+        return kova::api::object_name(type, record, buffer, size);
+    } catch (...) {
+        if (buffer && size) buffer[0] = 0;
+        return 0;
+    }
 }
 
 }  // extern "C"

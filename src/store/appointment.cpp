@@ -44,7 +44,7 @@ void put_recurrence(pim::Appointment &appointment, CalendarRecord &record)
         return;
     }
     if (!has_value(a.ExDate)) return;
-    appointment.Save();  // the device finds occurrences of saved series only
+    appointment.Save();  // the series is saved before its exceptions are made
     for (unsigned i = 0; const char *value = model::first_value(a.ExDate, i); ++i) {
         if (!*value) break;
         std::string text = date_text(a.ExDate, i);

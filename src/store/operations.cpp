@@ -95,20 +95,29 @@ Status add_item(uint32_t type, ObjectRecord &record, uint32_t &oid)
                                          : pim::kItemTask;
     std::unique_ptr<pim::Item> item = app->CreateItem(kind);
     if (!item) return Status::PimError;
-    if (type == KOVA_TYPE_CONTACT)
-        pol_PutContact(*item->as_contact(), record.Contact);
-    else
-        put_calendar(*item, record.Calendar);
-    Status s = save(*item);
+    // A recurring item with exceptions is saved half-way through the put; an add that
+    // fails after that takes the item out again rather than leave part of it stored.
+    Status s = Status::PimError;
+    try {
+        if (type == KOVA_TYPE_CONTACT)
+            pol_PutContact(*item->as_contact(), record.Contact);
+        else
+            put_calendar(*item, record.Calendar);
+        s = save(*item);
+    } catch (...) {
+        if (item->oid()) item->Delete();
+        throw;
+    }
+    if (s != Status::Ok && item->oid()) item->Delete();
     if (s == Status::Ok) oid = item->oid();
     return s;
 }
 
-uint32_t folder_number(const char *folder, bool adding)
+uint32_t folder_number(std::string_view name, bool adding)
 {
-    if (std::strcmp(folder, "OUTBOX") == 0)
+    if (name == "OUTBOX")
         return adding ? pim::kMailOutboxAdd | pim::kMailFolderOutbox : pim::kMailFolderOutbox;
-    if (std::strcmp(folder, "SENTBOX") == 0) return pim::kMailFolderSent;
+    if (name == "SENTBOX") return pim::kMailFolderSent;
     return pim::kMailFolderInbox;
 }
 
@@ -117,7 +126,7 @@ Status add_message(MessageRecord &record, uint32_t &id)
     MessageScope scope;
     std::u16string body;
     pol_PutMessage(scope.message, record, body);
-    scope.message.Flags |= folder_number(record.Folder, true);
+    scope.message.Flags |= folder_number(model::field_view(record.Folder), true);
     if (!pim::MailPut(*mail(), scope.message)) return Status::PimError;
     id = scope.message.Id;
     return Status::Ok;
@@ -213,9 +222,9 @@ bool find_note(NoteRecord &record)
 
 std::optional<uint32_t> find_message(MessageRecord &record)
 {
-    uint32_t folder = folder_number(record.Folder, false);
+    uint32_t folder = folder_number(model::field_view(record.Folder), false);
     std::u16string subject = convert::widen_system(model::field_view(record.Subject));
-    uint64_t date = convert::MessageDateToFileTime(record.Date);
+    uint64_t date = convert::MessageDateToFileTime(std::string(model::field_view(record.Date)).c_str());
     pim::StoreMessage message{};
     message.Flags = folder;
     for (bool more = pim::MailFirst(*mail(), message); more;
