@@ -741,6 +741,9 @@ template <class T> HResult Database::read_item(Oid oid, std::unique_ptr<Item> &i
         if (!q.bind(1, int64_t{oid}).next()) return q.ok() ? kNotFound : q.hresult();
         read_columns(q, *table, *loaded);
     }
+    if constexpr (std::is_same_v<T, Contact>) {
+        if (loaded->FileAs == loaded->derived_file_as()) loaded->file_as_as_derived_ = loaded->FileAs;
+    }
     if constexpr (std::is_same_v<T, Appointment>) {
         Query q = query("SELECT Name, Address FROM recipients WHERE Oid = ?1 ORDER BY Position");
         q.bind(1, int64_t{oid});

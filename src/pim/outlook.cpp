@@ -118,15 +118,18 @@ Appointment *Item::as_appointment()
 
 Task *Item::as_task() { return type_ == kItemTask ? static_cast<Task *>(this) : nullptr; }
 
+std::u16string Contact::derived_file_as() const
+{
+    if (!LastName.empty() && !FirstName.empty()) return LastName + u", " + FirstName;
+    if (!LastName.empty() || !FirstName.empty()) return LastName + FirstName;
+    return CompanyName;
+}
+
 HResult Contact::save_fields(Database &database)
 {
-    if (FileAs.empty()) {
-        if (!LastName.empty() && !FirstName.empty())
-            FileAs = LastName + u", " + FirstName;
-        else if (!LastName.empty() || !FirstName.empty())
-            FileAs = LastName + FirstName;
-        else
-            FileAs = CompanyName;
+    if (FileAs.empty() || (!file_as_as_derived_.empty() && FileAs == file_as_as_derived_)) {
+        FileAs = derived_file_as();
+        file_as_as_derived_ = FileAs;
     }
     return database.write(*this);
 }

@@ -96,7 +96,8 @@ public:
 
     // Title is the name prefix ("Dr."); JobTitle is the job.
     std::u16string LastName, FirstName, MiddleName, Title, Suffix;
-    // Derived on Save when empty: "Last, First", the one name there is, else the company.
+    // Derived on Save when empty: "Last, First", the one name there is, else the company;
+    // one that was derived follows later changes of the name.
     std::u16string FileAs;
     double Birthday = kNoDate;
     double Anniversary = kNoDate;
@@ -115,6 +116,11 @@ public:
 
 private:
     HResult save_fields(Database &database) override;
+    std::u16string derived_file_as() const;
+
+    std::u16string file_as_as_derived_;  // what FileAs was when the names derived it
+
+    friend class Database;
 };
 
 struct Recipient {
