@@ -19,19 +19,12 @@ using testing::expect_cases;
 using testing::LineCase;
 using testing::lines_starting;
 
-struct Calendar : testing::CalendarStore {
-    Calendar() : CalendarStore("VEVENT") {}
-};
-
-constexpr const char *kOneTime =
-    "KOVA:  The Extended Rule Grammar could not be translated to an\n"
-    "       Outlook Recurrence pattern. Item will be sent as One-time.\n";
-constexpr const char *kTooEarly =
-    "KOVA:  DALARM 'Reminder date/time' is more than 45 days before the START date.\n";
+using testing::kOneTime;
+using testing::kTooEarly;
 
 TEST(Appointment, PhoneStyleEventComesBackInTheStoreForm)
 {
-    Calendar c;
+    testing::CalendarStore c("VEVENT");
     EXPECT_EQ(c.round_trip("SUMMARY:Design review\r\n"
                            "DESCRIPTION;ENCODING=QUOTED-PRINTABLE:Bring the=0D=0Adrawings\r\n"
                            "DTSTART:20200310T090000Z\r\nDTEND:20200310T100000Z\r\n"
@@ -65,31 +58,16 @@ TEST(Appointment, PhoneStyleEventComesBackInTheStoreForm)
     EXPECT_EQ(c.reported(), "");
 }
 
-// 2020-06-15 is a Monday; every series starts at 10:00 local time.
+// A daily series from 2020-06-15 10:00 local time: how it ends. The rule mapping itself
+// has tests of its own.
 TEST(Appointment, RulesGoInAsPatternsAndComeBackAsRules)
 {
     const LineCase cases[] = {
-        {"yearly on a day", "RRULE:YM1 6 #0 MD1 15 #1", "RRULE:YM1 6 #0 MD1 15 #1", ""},
-        {"n-th weekday", "RRULE:MP1 2+ TU #10", "RRULE:MP1 2+ TU #10", ""},
-        {"last weekday", "RRULE:MP1 1- FR #0", "RRULE:MP1 1- FR #0", ""},
-        {"second to last is the fourth", "RRULE:MP2 2- MO TU #0", "RRULE:MP2 4+ MO TU #0", ""},
-        {"every weekday", "RRULE:W1 MO TU WE TH FR #0", "RRULE:W1 MO TU WE TH FR #0", ""},
-        {"a count of 2 is not written", "RRULE:W2 SA #2", "RRULE:W2 SA", ""},
-        {"no count is 2", "RRULE:D1", "RRULE:D1", ""},
-        {"the largest count", "RRULE:D1 #2147483647", "RRULE:D1 #2147483647", ""},
         {"an end date counts its occurrences", "RRULE:D1 #5 20200620T080000Z",
          "RRULE:D1 #6 20200620T080000Z", ""},
         {"an end before the start keeps one", "RRULE:D1 #5 20200610T080000Z",
          "RRULE:D1 #1 20200610T080000Z", ""},
         {"count 0 wins over an end date", "RRULE:D1 #0 20200620T080000Z", "RRULE:D1 #0", ""},
-        {"the last day of the month", "RRULE:MD1 LD #0", "RRULE:MD1 1- #0", ""},
-        {"day 60 of the year is 1 March", "RRULE:YD1 60 #0", "RRULE:YM1 3 #0 MD1 1 #1", ""},
-        {"nested weekday of a month", "RRULE:YM1 6 #3 MP1 3+ SU", "RRULE:YM1 6 #3 MP1 3+ SU #1",
-         ""},
-        {"weekly without weekday", "RRULE:W1", "", kOneTime},
-        {"yearly without a day", "RRULE:YM1 6", "", kOneTime},
-        {"minutes", "RRULE:M60 #5", "", kOneTime},
-        {"an empty rule", "RRULE:", "", kOneTime},
         {"a rule that does not parse leaves the new series daily", "RRULE:X1", "RRULE:D1 #0",
          "KOVA:  ERG_Parse failed (code=19)\n"},
     };
@@ -108,7 +86,6 @@ TEST(Appointment, ExceptionsAreDeletedOccurrencesWrittenAtTheStartsTime)
         {"a day finds the occurrence on it", "EXDATE:20200319", "EXDATE:20200319T090000Z", ""},
         {"another time of day", "EXDATE:20200312T100000Z", "", missed("20200312T100000Z")},
         {"after the tenth", "EXDATE:20200320", "", missed("20200320")},
-        {"before the start", "EXDATE:20200309", "", missed("20200309")},
         {"no such day", "EXDATE:20200230", "", missed("20200230")},
         {"not a date", "EXDATE:tomorrow", "",
          "KOVA:  Error in date 'tomorrow' - cannot convert from 8601\n" + missed("tomorrow")},
@@ -123,7 +100,7 @@ TEST(Appointment, ExceptionsAreDeletedOccurrencesWrittenAtTheStartsTime)
 // The reader keeps one date per EXDATE; a caller's record may hold more.
 TEST(Appointment, EveryDateOfTheFirstExdateBecomesOneException)
 {
-    Calendar c;
+    testing::CalendarStore c("VEVENT");
     char id[KOVA_ID_CAPACITY] = "";
     testing::with_record(
         c.store.device,
@@ -148,20 +125,17 @@ TEST(Appointment, ReminderLeadIsCheckedAgainstTheStart)
         {"45 days and 30 seconds: seconds are dropped", "DALARM:20200216T115930Z",
          "DALARM:20200216T120000Z", ""},
         {"45 days and a minute", "DALARM:20200216T115900Z", "", kTooEarly},
-        {"30 seconds before is no lead", "DALARM:20200401T115930Z", "DALARM:20200401T120000Z", ""},
         {"a day, two hours and a half", "DALARM:20200331T093000Z", "DALARM:20200331T093000Z", ""},
         {"after the start", "DALARM:20200401T120001Z", "",
          "KOVA:  Reminder date/time is after the DUE date.\n"},
         {"not a date", "DALARM:soon", "",
          "KOVA:  Error in date 'soon' - cannot convert from 8601\n"},
         {"no such day", "DALARM:20200231T120000Z", "", ""},
-        {"a long run time is read from its first 30 characters",
-         "DALARM:20200401T113000Z, half an hour before", "DALARM:20200401T113000Z", ""},
-        {"and logged so", "DALARM:in the morning, before the meeting starts", "",
+        {"a run time is read from its first 30 characters",
+         "DALARM:in the morning, before the meeting starts", "",
          "KOVA:  Error in date 'in the morning, before the mee' - cannot convert from 8601\n"},
         {"blanks count", "DALARM:" + blanks + "20200401T113000Z", "",
          "KOVA:  Error in date '" + blanks + "20200' - cannot convert from 8601\n"},
-        {"AALARM is not read", "AALARM:20200401T113000Z", "", ""},
     };
     expect_cases("VEVENT", cases, "DTSTART:20200401T120000Z\r\n", "", "DALARM");
 }
@@ -172,10 +146,8 @@ TEST(Appointment, StatusClassAndAllDayBothWays)
         {"new: free and normal", "SUMMARY:x", "CLASS:PUBLIC", ""},
         {"tentative", "STATUS:TENTATIVE", "CLASS:PUBLIC|STATUS:TENTATIVE", ""},
         {"declined is free, which has no STATUS", "STATUS:DECLINED", "CLASS:PUBLIC", ""},
-        {"any other status is busy", "STATUS:CONFIRMED", "CLASS:PUBLIC|STATUS:NEEDS ACTION", ""},
         {"letter case counts", "STATUS:tentative", "CLASS:PUBLIC|STATUS:NEEDS ACTION", ""},
         {"an empty status is busy", "STATUS:", "CLASS:PUBLIC|STATUS:NEEDS ACTION", ""},
-        {"confidential is private", "CLASS:CONFIDENTIAL", "CLASS:PRIVATE", ""},
         {"private in lower case is not", "CLASS:private", "CLASS:PUBLIC", ""},
     };
     expect_cases("VEVENT", cases, "DTSTART:20200310T000000\r\n", "", "STATUS|CLASS");
@@ -202,11 +174,8 @@ TEST(Appointment, StatusClassAndAllDayBothWays)
 TEST(Appointment, AttendeesSplitIntoNameAndAddress)
 {
     const LineCase cases[] = {
-        {"the blank stays with the name", "ATTENDEE:Maja <maja@x>",
-         "ATTENDEE;ROLE=ATTENDEE:Maja  <maja@x>", ""},
         {"no blank", "ATTENDEE:Maja<maja@x>", "ATTENDEE;ROLE=ATTENDEE:Maja <maja@x>", ""},
         {"no name", "ATTENDEE:<maja@x>", "ATTENDEE;ROLE=ATTENDEE: <maja@x>", ""},
-        {"an address alone", "ATTENDEE:maja@x", "ATTENDEE;ROLE=ATTENDEE:maja@x", ""},
         {"only a closing bracket", "ATTENDEE:Maja maja@x>", "ATTENDEE;ROLE=ATTENDEE:Maja maja@x>",
          ""},
         {"only an opening bracket", "ATTENDEE:Maja <maja@x", "ATTENDEE;ROLE=ATTENDEE:Maja <maja@x",
@@ -224,7 +193,7 @@ TEST(Appointment, AttendeesSplitIntoNameAndAddress)
 // reminder and the attendees, which the record replaces.
 TEST(Appointment, ModifyReplacesRecurrenceReminderAndAttendees)
 {
-    Calendar c;
+    testing::CalendarStore c("VEVENT");
     std::vector<testing::Added> added = testing::add_text(
         c.store.device, c.text("SUMMARY:Stand-up\r\nDTSTART:20200310T090000Z\r\nCLASS:PRIVATE\r\n"
                                "RRULE:W1 MO TU WE TH FR #0\r\nDALARM:20200310T084500Z\r\n"
@@ -253,7 +222,7 @@ TEST(Appointment, DatesAcrossTheSummerTimeSwitchUseTodaysOffset)
 {
     for (convert::FileTime now : {convert::kJanuary2020, convert::kJuly2020}) {
         SCOPED_TRACE(now == convert::kJanuary2020 ? "winter" : "summer");
-        Calendar c;
+        testing::CalendarStore c("VEVENT");
         convert::use_zone(convert::kBerlin, now);
         std::string out = c.round_trip("DTSTART:20200320T090000Z\r\nRRULE:W1 FR #4\r\n"
                                        "EXDATE:20200403T090000Z\r\nDALARM:20200313T090000Z\r\n");
@@ -262,30 +231,6 @@ TEST(Appointment, DatesAcrossTheSummerTimeSwitchUseTodaysOffset)
                   "EXDATE:20200403T090000Z");
         EXPECT_EQ(c.reported(), "");
     }
-}
-
-TEST(Appointment, FindMatchesStartAndSubjectOrBody)
-{
-    Calendar c;
-    std::vector<testing::Added> added = testing::add_text(
-        c.store.device, c.text("SUMMARY:Lunch\r\nDTSTART:20200310T100000Z\r\n") +
-                            c.text("SUMMARY:Lunch\r\nDTSTART:20200311T100000Z\r\n") +
-                            c.text("DESCRIPTION:Dentist\r\nDTSTART:20200311T100000Z\r\n"));
-    ASSERT_EQ(added.size(), 3u);
-    const struct {
-        const char *name;
-        const char *lines;
-        std::string expected;
-    } cases[] = {
-        {"start and subject", "SUMMARY:Lunch\r\nDTSTART:20200311T120000\r\n", added[1].id},
-        {"start and body", "DESCRIPTION:Dentist\r\nDTSTART:20200311T100000Z\r\n", added[2].id},
-        {"a subject wins over the body",
-         "SUMMARY:x\r\nDESCRIPTION:Dentist\r\nDTSTART:20200311T100000Z\r\n", "none"},
-        {"another start", "SUMMARY:Lunch\r\nDTSTART:20200312T100000Z\r\n", "none"},
-        {"no start", "SUMMARY:Lunch\r\n", "none"},
-    };
-    for (const auto &k : cases)
-        EXPECT_EQ(testing::find_id(c.store.device, c.text(k.lines)), k.expected) << k.name;
 }
 
 }  // namespace

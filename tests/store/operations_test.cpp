@@ -52,16 +52,7 @@ Stored stored_message(const std::string &id)
     return s;
 }
 
-uint32_t find(const testing::TempDevice &device, const std::string &text, std::string &id)
-{
-    uint32_t found = 0;
-    char buffer[KOVA_ID_CAPACITY] = "untouched";
-    testing::with_record(device, text, [&](uint32_t type, ObjectRecord &r) {
-        found = KOVA_FindObject(type, &r, buffer);
-    });
-    id = buffer;
-    return found;
-}
+using testing::find_id;
 
 TEST(Operations, MessagesLandInTheirFolderAndAreFoundAgain)
 {
@@ -72,6 +63,8 @@ TEST(Operations, MessagesLandInTheirFolderAndAreFoundAgain)
         uint32_t type;
         uint32_t flags;
         bool findable;
+        std::string content = "\r\nline 1\r\nline 2\r\n";  // after the Subject line
+        std::string body = "line 1\r\nline 2";
     };
     const Case cases[] = {
         {"read, inbox", "X-IRMC-STATUS:READ\r\nX-BT-FOLDER:INBOX\r\n", 3, 0x1000FE, true},
@@ -80,10 +73,16 @@ TEST(Operations, MessagesLandInTheirFolderAndAreFoundAgain)
         {"an outbox in lower case is the inbox", "X-BT-FOLDER:outbox\r\n", 3, 0x1000FE, true},
         {"unread messages are passed over by a search", "X-IRMC-STATUS:UNREAD\r\n", 3, 0x21300FE,
          false},
+        {"unread in lower case is read", "X-IRMC-STATUS:unread\r\n", 3, 0x1000FE, true},
+        {"a multipart message keeps its first part", "", 3, 0x1000FE, true,
+         "Content-Type:multipart/mixed; boundary=b1\r\n\r\npreamble\r\n--b1\r\n"
+         "Content-Type:text/plain; charset=ISO-8859-1\r\n\r\nH\xE4j\r\n--b1\r\n"
+         "Content-Type:text/plain\r\n\r\nsecond\r\n--b1--\r\n",
+         "H\xC3\xA4j"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        std::string text = vmessage(c.top, kDate + "Subject:" + c.name + "\r\n\r\nline 1\r\nline 2\r\n");
+        std::string text = vmessage(c.top, kDate + "Subject:" + c.name + "\r\n" + c.content);
         std::vector<testing::Added> added = testing::add_text(store.device, text);
         ASSERT_EQ(added.size(), 1u);
         EXPECT_EQ(added[0].type, c.type);
@@ -91,37 +90,67 @@ TEST(Operations, MessagesLandInTheirFolderAndAreFoundAgain)
         Stored s = stored_message(added[0].id);
         EXPECT_EQ(s.flags, c.flags);
         EXPECT_EQ(s.subject, c.name);
-        EXPECT_EQ(s.body, "line 1\r\nline 2");
+        EXPECT_EQ(s.body, c.body);
         EXPECT_EQ(s.date, convert::MessageDateToFileTime("Sat, 5 Dec 2026 09:12:00 +0100"));
-        std::string id;
-        EXPECT_EQ(find(store.device, text, id), c.findable ? 1u : 0u);
-        EXPECT_EQ(id, c.findable ? added[0].id : "untouched");
+        EXPECT_EQ(find_id(store.device, text), c.findable ? added[0].id : "none");
     }
-    std::string id;
-    EXPECT_EQ(find(store.device, vmessage("X-BT-FOLDER:OUTBOX\r\n", kDate + "Subject:outbox\r\n\r\nx\r\n"),
-                   id),
-              1u);
-    EXPECT_EQ(find(store.device,
-                   vmessage("X-BT-FOLDER:INBOX\r\n", kDate + "Subject:outbox\r\n\r\nx\r\n"), id),
-              0u);  // the same subject in another folder
-    EXPECT_EQ(find(store.device,
-                   vmessage("X-BT-FOLDER:OUTBOX\r\n",
-                            "Date:Sat, 5 Dec 2026 09:13:00 +0100\r\nSubject:outbox\r\n\r\nx\r\n"),
-                   id),
-              0u);  // the same subject at another time
+    const std::string subject = "Subject:outbox\r\n\r\nx\r\n";
+    EXPECT_NE(find_id(store.device, vmessage("X-BT-FOLDER:OUTBOX\r\n", kDate + subject)), "none");
+    EXPECT_EQ(find_id(store.device, vmessage("X-BT-FOLDER:INBOX\r\n", kDate + subject)),
+              "none");  // the same subject in another folder
+    EXPECT_EQ(find_id(store.device, vmessage("X-BT-FOLDER:OUTBOX\r\n",
+                                             "Date:Sat, 5 Dec 2026 09:13:00 +0100\r\n" + subject)),
+              "none");  // the same subject at another time
 }
 
-TEST(Operations, AMultipartMessageStoresItsFirstPart)
+// A contact is found by all five name parts exactly, an appointment by its start and its
+// subject (else its body), a task by the first subject that matches; local time is UTC+2.
+TEST(Operations, FindsContactsAppointmentsAndTasks)
 {
     OpenStore store;
-    std::vector<testing::Added> added = testing::add_text(
-        store.device,
-        vmessage("", kDate +
-                         "Content-Type:multipart/mixed; boundary=b1\r\n\r\npreamble\r\n--b1\r\n"
-                         "Content-Type:text/plain; charset=ISO-8859-1\r\n\r\nH\xE4j\r\n--b1\r\n"
-                         "Content-Type:text/plain\r\n\r\nsecond\r\n--b1--\r\n"));
-    ASSERT_EQ(added.size(), 1u);
-    EXPECT_EQ(stored_message(added[0].id).body, "H\xC3\xA4j");
+    convert::use_zone("UTC-2");
+    auto vcard = [](const char *n) {
+        return "BEGIN:VCARD\r\nVERSION:2.1\r\n" + std::string(n) + "END:VCARD\r\n";
+    };
+    auto event = [](const char *lines) { return testing::vcalendar("VEVENT", lines); };
+    auto task = [](const char *lines) { return testing::vcalendar("VTODO", lines); };
+    std::vector<std::string> ids;
+    for (const std::string &text :
+         {vcard("N:Lind;Maja;Elin;Dr.;Jr.\r\n") + vcard("N:Lind;Maja;elin;Dr.;Jr.\r\n") +
+              vcard("N:Lind;Maja\r\n") + vcard("N:;;;;\r\nORG:Nameless\r\n") +
+              vcard("N:Lind\"s;Maja\r\n"),
+          event("SUMMARY:Lunch\r\nDTSTART:20200310T100000Z\r\n") +
+              event("SUMMARY:Lunch\r\nDTSTART:20200311T100000Z\r\n") +
+              event("DESCRIPTION:Dentist\r\nDTSTART:20200311T100000Z\r\n"),
+          task("SUMMARY:Call\r\nDUE:20200501\r\n") + task("SUMMARY:Call\r\nDUE:20200601\r\n") +
+              task("SUMMARY:Post\r\n")})
+        for (const testing::Added &a : testing::add_text(store.device, text)) ids.push_back(a.id);
+    ASSERT_EQ(ids.size(), 11u);
+    const struct {
+        const char *name;
+        std::string text;
+        int found;  // the index in ids, -1 for none
+    } cases[] = {
+        {"letter case of the middle name counts", vcard("N:Lind;Maja;elin;Dr.;Jr.\r\n"), 1},
+        {"all five parts", vcard("N:Lind;Maja;Elin;Dr.;Jr.\r\n"), 0},
+        {"absent parts equal empty ones", vcard("N:Lind;Maja;;;\r\n"), 2},
+        {"no name finds the contact without one", vcard("N:;;;;\r\n"), 3},
+        {"a double quote in a name makes the search find nothing", vcard("N:Lind\"s;Maja\r\n"), -1},
+        {"no such contact", vcard("N:Lind;Maj\r\n"), -1},
+        {"start and subject", event("SUMMARY:Lunch\r\nDTSTART:20200311T120000\r\n"), 6},
+        {"start and body", event("DESCRIPTION:Dentist\r\nDTSTART:20200311T100000Z\r\n"), 7},
+        {"a subject wins over the body",
+         event("SUMMARY:x\r\nDESCRIPTION:Dentist\r\nDTSTART:20200311T100000Z\r\n"), -1},
+        {"another start", event("SUMMARY:Lunch\r\nDTSTART:20200312T100000Z\r\n"), -1},
+        {"no start", event("SUMMARY:Lunch\r\n"), -1},
+        {"the first task of two, whatever its dates", task("SUMMARY:Call\r\nDUE:20200601\r\n"), 8},
+        {"the only task", task("SUMMARY:Post\r\n"), 10},
+        {"letter case of a subject counts", task("SUMMARY:call\r\n"), -1},
+        {"no subject, no search", task("DUE:20200501\r\n"), -1},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(testing::find_id(store.device, c.text), c.found < 0 ? "none" : ids[c.found])
+            << c.name;
 }
 
 TEST(Operations, ModifyingAMessage)
@@ -135,16 +164,13 @@ TEST(Operations, ModifyingAMessage)
         std::string id;
         uint32_t result;
     };
-    for (const Case &c : {Case{added[0].id, 0}, Case{"7fffffff", 6}, Case{"x", 9}}) {
-        SCOPED_TRACE(c.id);
-        testing::with_record(store.device, replacement, [&](uint32_t type, ObjectRecord &r) {
-            EXPECT_EQ(KOVA_ModifyObject(type, c.id.c_str(), &r), c.result);
-        });
-    }
+    for (const Case &c : {Case{added[0].id, 0}, Case{"7fffffff", 6}, Case{"x", 9}})
+        EXPECT_EQ(testing::modify_text(store.device, c.id, replacement), c.result) << c.id;
     Stored s = stored_message(added[0].id);
     EXPECT_EQ(s.subject, "new");
     EXPECT_EQ(s.body, "new body");
     EXPECT_EQ(s.flags, 0x21300FEu | 0x100000u);  // the fetched read flag stays
+    EXPECT_EQ(s.date, convert::MessageDateToFileTime("Sat, 5 Dec 2026 09:12:00 +0100"));  // no Date
     ObjectRecord record;
     EXPECT_EQ(KOVA_GetObjectById(3, added[0].id.c_str(), &record), 16u);
 }
@@ -165,15 +191,13 @@ TEST(Operations, NotesAreFilesNamedAfterTheirSummary)
     EXPECT_EQ(added[0].id, "Shopping: milk/eggs?");
     std::string file = documents + "Shopping milkeggs.pwi";
     EXPECT_NE(testing::read_file(file).find("milk"), std::string::npos);
-    std::string id;
-    EXPECT_EQ(find(store.device, vnote("SUMMARY:Shopping: milk/eggs?\r\n", "x"), id), 1u);
-    EXPECT_EQ(id, "Shopping: milk/eggs?");
-    EXPECT_EQ(find(store.device, vnote("SUMMARY:Other\r\n", "x"), id), 0u);
+    EXPECT_EQ(find_id(store.device, vnote("SUMMARY:Shopping: milk/eggs?\r\n", "x")),
+              "Shopping: milk/eggs?");
+    EXPECT_EQ(find_id(store.device, vnote("SUMMARY:Other\r\n", "x")), "none");
 
-    testing::with_record(store.device, vnote("SUMMARY:Groceries\r\n", "bread"),
-                         [&](uint32_t type, ObjectRecord &r) {
-                             EXPECT_EQ(KOVA_ModifyObject(type, "Shopping: milk/eggs?", &r), 0u);
-                         });
+    EXPECT_EQ(testing::modify_text(store.device, "Shopping: milk/eggs?",
+                                   vnote("SUMMARY:Groceries\r\n", "bread")),
+              0u);
     EXPECT_FALSE(std::filesystem::exists(file));
     EXPECT_NE(testing::read_file(documents + "Groceries.pwi").find("bread"), std::string::npos);
 

@@ -141,6 +141,12 @@ struct CalendarStore {
     }
 };
 
+constexpr const char *kOneTime =
+    "KOVA:  The Extended Rule Grammar could not be translated to an\n"
+    "       Outlook Recurrence pattern. Item will be sent as One-time.\n";
+constexpr const char *kTooEarly =
+    "KOVA:  DALARM 'Reminder date/time' is more than 45 days before the START date.\n";
+
 // One case of a calendar table: the item's property lines, the output lines expected
 // (those that start with one of the table's prefixes, joined by "|") and the log.
 struct LineCase {
@@ -149,12 +155,6 @@ struct LineCase {
     const char *expected;
     std::string log;  // what the conversions logged, as CalendarStore::reported gives it
 };
-
-// Each case's lines go into an item ("VEVENT" or "VTODO") between head and tail, which
-// is added in a store of its own and written back.
-template <size_t N>
-void expect_cases(const std::string &item, const LineCase (&cases)[N], const std::string &head,
-                  const std::string &tail, const char *prefixes);
 
 // The lines of text that start with one of the prefixes ("DTSTART|DTEND"), in the
 // text's order, joined by "|".
@@ -174,6 +174,8 @@ inline std::string lines_starting(const std::string &text, const std::string &pr
     return out;
 }
 
+// Each case's lines go into an item ("VEVENT" or "VTODO") between head and tail, which
+// is added in a store of its own and written back.
 template <size_t N>
 void expect_cases(const std::string &item, const LineCase (&cases)[N], const std::string &head,
                   const std::string &tail, const char *prefixes)
