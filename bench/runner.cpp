@@ -601,6 +601,10 @@ public:
         write_text(root + "/registry.reg", text);
         setenv("KOVA_DEVICE_ROOT", root.c_str(), 1);
         KOVA_Open();
+        // What opening the store logs is no part of reading or writing.
+        Checksum opening;
+        drain(opening);
+        count_ = 0;
     }
     ~LogCapture()
     {

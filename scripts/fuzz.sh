@@ -8,7 +8,7 @@ set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
-harnesses=${*:-"read_objects recurrence_rule dates quoted_printable value_text registry"}
+harnesses=${*:-"read_objects store recurrence_rule dates quoted_printable value_text registry"}
 jobs=$(nproc); [ "$jobs" -gt 2 ] && jobs=2
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOVA_FUZZ=ON -DKOVA_TESTS=OFF \
       -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null

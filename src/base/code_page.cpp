@@ -1,7 +1,8 @@
 #include "base/code_page.h"
 
 #include <cerrno>
-#include <vector>
+#include <deque>
+#include <type_traits>
 
 #include "base/registry.h"
 
@@ -29,6 +30,7 @@ constexpr IconvName kIconvNames[] = {
 };
 
 constexpr const char *kUtf16 = "UTF-16LE";
+constexpr uint32_t kUtf8 = 65001;
 
 // Runs all of input through cd into out. Where cd rejects the input (an undefined
 // byte, an unrepresentable character, a sequence cut off at the end) skip() says how
@@ -66,26 +68,117 @@ unsigned unit_at(const char *le)
     return static_cast<unsigned char>(le[0]) | (static_cast<unsigned char>(le[1]) << 8);
 }
 
+// Both directions between a code page and UTF-16; "none" where iconv cannot open it.
+struct Converters {
+    uint32_t code_page;
+    Iconv to_utf16, from_utf16;
+};
+
 // Opening a converter loads its gconv module, and closing the last one unloads it again,
-// which costs more than most conversions do: each direction stays open for the life of
-// the process, failures included. The library is called from one thread at a time.
-iconv_t converter(const std::string &to, const std::string &from)
+// which costs more than most conversions do: the converters of a code page stay open
+// for the life of the process, failures included. The library is called from one
+// thread at a time.
+Converters &converters(uint32_t code_page)
 {
-    struct Entry {
-        std::string to, from;
-        Iconv cd;
-    };
-    static std::vector<Entry> cache;
-    for (Entry &e : cache) {
-        if (e.to != to || e.from != from) continue;
-        if (e.cd.ok()) iconv(e.cd.get(), nullptr, nullptr, nullptr, nullptr);  // initial state
-        return e.cd.get();
-    }
-    cache.push_back({to, from, Iconv(to.c_str(), from.c_str())});
-    return cache.back().cd.get();
+    static std::deque<Converters> cache;  // references stay valid as it grows
+    for (Converters &c : cache)
+        if (c.code_page == code_page) return c;
+    std::string name = iconv_name(code_page);
+    return cache.emplace_back(Converters{code_page, Iconv(kUtf16, name.c_str()),
+                                         Iconv(name.c_str(), kUtf16)});
 }
 
-bool opened(iconv_t cd) { return cd != reinterpret_cast<iconv_t>(-1); }
+// A converter back in its initial state.
+iconv_t fresh(const Iconv &cd)
+{
+    iconv(cd.get(), nullptr, nullptr, nullptr, nullptr);
+    return cd.get();
+}
+
+// Code pages that hold the ASCII characters as themselves, one byte each: ASCII text
+// needs no converter there, and that is most of what a contact holds.
+bool ascii_as_is(uint32_t code_page)
+{
+    return code_page == kUtf8 || (code_page >= 1250 && code_page <= 1257) ||
+           (code_page >= 28591 && code_page <= 28599) || code_page == 28605;
+}
+
+// Each unit copied to the other width; false (out unspecified) when one is not ASCII.
+template <class To, class From> bool copy_ascii(const From &text, To &out)
+{
+    using Unit = std::make_unsigned_t<typename From::value_type>;
+    out.resize(text.size());
+    unsigned any = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned unit = static_cast<Unit>(text[i]);
+        any |= unit;
+        out[i] = static_cast<typename To::value_type>(unit);
+    }
+    return any < 0x80;
+}
+
+// Well-formed UTF-8 as UTF-16, which is what iconv makes of it; false at the first
+// sequence iconv refuses (a stray or missing continuation byte, an overlong form, a
+// surrogate, past U+10FFFF), where iconv's own handling of the fault must decide.
+bool decode_utf8(std::string_view bytes, std::u16string &out)
+{
+    static constexpr unsigned kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+    out.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size();) {
+        unsigned b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80) {
+            out += static_cast<char16_t>(b);
+            ++i;
+            continue;
+        }
+        size_t length = b >= 0xF8 ? 0 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 0;
+        if (length == 0 || bytes.size() - i < length) return false;
+        unsigned c = b & (0x7F >> length);
+        for (size_t k = 1; k < length; ++k) {
+            unsigned next = static_cast<unsigned char>(bytes[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            c = (c << 6) | (next & 0x3F);
+        }
+        if (c < kShortest[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+        if (c >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(c);
+        }
+        i += length;
+    }
+    return true;
+}
+
+// UTF-16 as UTF-8; false at a lone surrogate, which iconv replaces.
+bool encode_utf8(std::u16string_view text, std::string &out)
+{
+    out.reserve(text.size() * 3);
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned c = text[i];
+        if (c >= 0xD800 && c <= 0xDFFF) {
+            if (c > 0xDBFF || i + 1 == text.size() || !is_low_surrogate(text[i + 1])) return false;
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -115,19 +208,23 @@ std::string iconv_name(uint32_t code_page)
 
 bool code_page_valid(uint32_t code_page)
 {
-    std::string name = iconv_name(code_page);
-    return !name.empty() && opened(converter(kUtf16, name)) && opened(converter(name, kUtf16));
+    if (code_page == 0) return false;
+    const Converters &c = converters(code_page);
+    return c.to_utf16.ok() && c.from_utf16.ok();
 }
 
 std::optional<std::u16string> bytes_to_utf16(uint32_t code_page, std::string_view bytes)
 {
-    std::string name = iconv_name(code_page);
-    if (name.empty()) return std::nullopt;
-    iconv_t cd = converter(kUtf16, name);
-    if (!opened(cd)) return std::nullopt;
+    if (code_page == 0) return std::nullopt;
+    const Iconv &cd = converters(code_page).to_utf16;
+    if (!cd.ok()) return std::nullopt;
+    std::u16string decoded;
+    if (ascii_as_is(code_page) && copy_ascii(bytes, decoded)) return decoded;
+    decoded.clear();
+    if (code_page == kUtf8 && decode_utf8(bytes, decoded)) return decoded;
     std::string le;
     run(
-        cd, bytes, le, [](const char *, size_t) { return size_t{1}; },
+        fresh(cd), bytes, le, [](const char *, size_t) { return size_t{1}; },
         [](std::string &out) { out.append("?\0", 2); });
     std::u16string text;
     text.reserve(le.size() / 2);
@@ -137,10 +234,14 @@ std::optional<std::u16string> bytes_to_utf16(uint32_t code_page, std::string_vie
 
 std::optional<std::string> utf16_to_bytes(uint32_t code_page, std::u16string_view text)
 {
-    std::string name = iconv_name(code_page);
-    if (name.empty()) return std::nullopt;
-    iconv_t cd = converter(name, kUtf16);
-    if (!opened(cd)) return std::nullopt;
+    if (code_page == 0) return std::nullopt;
+    const Iconv &converter = converters(code_page).from_utf16;
+    if (!converter.ok()) return std::nullopt;
+    std::string encoded;
+    if (ascii_as_is(code_page) && copy_ascii(text, encoded)) return encoded;
+    encoded.clear();
+    if (code_page == kUtf8 && encode_utf8(text, encoded)) return encoded;
+    iconv_t cd = fresh(converter);
     std::string le;
     le.reserve(text.size() * 2);
     for (char16_t unit : text) {

@@ -136,7 +136,9 @@ void BytesToText(uint32_t code_page, std::string_view bytes, std::u16string &out
                               units.size());
         text.emplace(units.data(), n);
     }
-    out.assign(text->c_str());
+    // Up to the first NUL, as the store's texts end there.
+    text->resize(std::char_traits<char16_t>::length(text->c_str()));
+    out = std::move(*text);
 }
 
 std::u16string widen_system(std::string_view bytes)

@@ -17,6 +17,11 @@ public:
     Sink(const Sink &) = delete;
     Sink &operator=(const Sink &) = delete;
 
+    void put(char c)
+    {
+        if (out_ && written_ == length_ && length_ + 1 < size_) out_[written_++] = c;
+        ++length_;
+    }
     void put(const char *piece, size_t n)
     {
         if (out_ && written_ == length_ && length_ + n < size_) {
@@ -36,7 +41,8 @@ private:
 
 bool stays_plain(unsigned char c)
 {
-    return c == ' ' || c == '\t' || (c >= 33 && c <= 126 && !std::strchr("=:;\\", c));
+    return c == ' ' || c == '\t' ||
+           (c >= 33 && c <= 126 && c != '=' && c != ':' && c != ';' && c != '\\');
 }
 
 int hex_value(char c)
@@ -56,7 +62,7 @@ size_t QpEncode(std::string_view bytes, char *out, size_t size)
     for (char c : bytes) {
         auto b = static_cast<unsigned char>(c);
         if (stays_plain(b)) {
-            sink.put(&c, 1);
+            sink.put(c);
         } else {
             const char escape[] = {'=', kHex[b >> 4], kHex[b & 0xF]};
             sink.put(escape, sizeof escape);
@@ -70,13 +76,12 @@ size_t QpDecode(std::string_view text, char *out, size_t size)
     Sink sink(out, size);
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '=') {
-            sink.put(&text[i], 1);
+            sink.put(text[i]);
             continue;
         }
         if (text.size() - i < 3) break;
         int value = 16 * hex_value(text[i + 1]) + hex_value(text[i + 2]);
-        char byte = static_cast<char>(static_cast<unsigned char>(value & 0xFF));
-        sink.put(&byte, 1);
+        sink.put(static_cast<char>(static_cast<unsigned char>(value & 0xFF)));
         i += 2;
     }
     return sink.length();

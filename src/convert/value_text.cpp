@@ -36,15 +36,45 @@ const char *find_upper(const char *text, std::string_view word)
 }
 
 // Quoted-printable when the value says so; otherwise only the encoded line breaks
-// that some senders leave in plain values.
-std::string undo_transfer_encoding(std::string_view text, bool quoted_printable)
+// that some senders leave in plain values. The result is text itself or, decoded, held
+// in storage.
+std::string_view undo_transfer_encoding(std::string_view text, bool quoted_printable,
+                                        std::string &storage)
 {
     if (quoted_printable) {
-        std::vector<char> buffer(QpDecode(text, nullptr, 0) + 1);
-        return std::string(buffer.data(), QpDecode(text, buffer.data(), buffer.size()));
+        storage.resize(text.size() + 1);  // decoding never lengthens
+        storage.resize(QpDecode(text, storage.data(), storage.size()));
+        return storage;
     }
-    if (text.find("=0D=0A") != std::string_view::npos) return ReplaceAll(text, "=0D=0A", "\r\n");
-    return std::string(text);
+    if (text.find("=0D=0A") == std::string_view::npos) return text;
+    storage = ReplaceAll(text, "=0D=0A", "\r\n");
+    return storage;
+}
+
+// A backslash takes the next character as it is ("\n" stays the letter n).
+void remove_escapes(std::u16string &text)
+{
+    size_t to = text.find(u'\\');
+    if (to == std::u16string::npos) return;
+    for (size_t i = to; i < text.size(); ++i) {
+        if (text[i] != u'\\')
+            text[to++] = text[i];
+        else if (i + 1 < text.size())
+            text[to++] = text[++i];
+    }
+    text.resize(to);
+}
+
+// ";" and backslash escaped; the text itself, or storage holding the escaped text.
+std::u16string_view add_escapes(std::u16string_view text, std::u16string &storage)
+{
+    if (text.find_first_of(u";\\") == std::u16string_view::npos) return text;
+    storage.reserve(text.size() + 8);
+    for (char16_t c : text) {
+        if (c == u'\\' || c == u';') storage += u'\\';
+        storage += c;
+    }
+    return storage;
 }
 
 uint32_t value_code_page(PropertyNode &node)
@@ -100,17 +130,11 @@ try {
     if (!value || !value->Text) return true;
     bool quoted_printable = (node->Flags & KOVA_FLAG_QUOTED_PRINTABLE) ||
                             vobject::FindParam(node->Params, "QUOTED-PRINTABLE");
-    std::string bytes = undo_transfer_encoding(value->Text, quoted_printable);
+    std::string decoded;
+    std::string_view bytes = undo_transfer_encoding(value->Text, quoted_printable, decoded);
     uint32_t code_page = value_code_page(*node);
-    std::u16string text;
-    BytesToText(code_page, bytes, text);
-    // A backslash takes the next character as it is ("\n" stays the letter n).
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != u'\\')
-            out += text[i];
-        else if (i + 1 < text.size())
-            out += text[++i];
-    }
+    BytesToText(code_page, bytes, out);
+    remove_escapes(out);
     node->CodePage = code_page;
     return true;
 } catch (const std::bad_alloc &) {
@@ -119,13 +143,15 @@ try {
 }
 
 void TextToValue(std::u16string_view text, PropertyNode *node, uint32_t flags, unsigned index)
+{
+    text_to_value(text, node, flags, index);
+}
+
+bool text_to_value(std::u16string_view text, PropertyNode *node, uint32_t flags, unsigned index)
 try {
-    if (text.empty() || !node) return;
-    std::u16string escaped;
-    for (char16_t c : text) {
-        if (c == u'\\' || c == u';') escaped += u'\\';
-        escaped += c;
-    }
+    if (text.empty() || !node) return true;
+    std::u16string storage;
+    std::u16string_view escaped = add_escapes(text, storage);
     uint32_t code_page = node->CodePage;
     const char *charset = nullptr;
     if (code_page == 0) {
@@ -145,9 +171,11 @@ try {
     std::string bytes = to_bytes(code_page, escaped);
     bool add_encoding = false;
     if (flags & kAllowQuotedPrintable) {
-        std::vector<char> encoded(QpEncode(bytes, nullptr, 0) + 1);
-        if (encoded.size() - 1 != bytes.size()) {  // something needed encoding
-            bytes.assign(encoded.data(), QpEncode(bytes, encoded.data(), encoded.size()));
+        size_t length = QpEncode(bytes, nullptr, 0);
+        if (length != bytes.size()) {  // something needed encoding
+            std::string encoded(length + 1, '\0');
+            encoded.resize(QpEncode(bytes, encoded.data(), encoded.size()));
+            bytes = std::move(encoded);
             add_encoding = !(node->Flags & KOVA_FLAG_QUOTED_PRINTABLE);
         }
     }
@@ -156,19 +184,19 @@ try {
     TextNode *added = nullptr;
     TextNode **tail = &added;
     if (add_charset) {
-        if (!(*tail = new_param(std::string("CHARSET=") + charset))) return;
+        if (!(*tail = new_param(std::string("CHARSET=") + charset))) return false;
         tail = &(*tail)->Next;
     }
     if (add_encoding) {
         *tail = new_param("ENCODING=QUOTED-PRINTABLE");
         if (!*tail) {
             model::release_text_list(added);
-            return;
+            return false;
         }
     }
     if (!model::SetValue(node, model::copy_text(bytes), index)) {
         model::release_text_list(added);
-        return;
+        return false;
     }
     TextNode **end = &node->Params;
     while (*end) end = &(*end)->Next;
@@ -176,25 +204,35 @@ try {
     if (add_charset) node->Flags |= KOVA_FLAG_CHARSET;
     if (add_encoding) node->Flags |= KOVA_FLAG_QUOTED_PRINTABLE;
     if (code_page != base::kWesternCodePage) node->CodePage = code_page;
+    return true;
 } catch (const std::bad_alloc &) {
-    // Nothing of the node has changed before the last step.
+    return false;  // nothing of the node has changed before the last step
 }
 
 void MessageBodyToText(const char *body, const char *content_type,
                        const char *transfer_encoding, std::u16string &out)
+{
+    message_body_to_text(body, content_type, transfer_encoding, out);
+}
+
+bool message_body_to_text(const char *body, const char *content_type,
+                          const char *transfer_encoding, std::u16string &out)
 try {
     out.clear();
-    if (!body) return;
-    std::string bytes =
-        undo_transfer_encoding(body, find_upper(transfer_encoding, "QUOTED-PRINTABLE"));
+    if (!body) return true;
+    std::string decoded;
+    std::string_view bytes = undo_transfer_encoding(
+        body, find_upper(transfer_encoding, "QUOTED-PRINTABLE"), decoded);
     uint32_t code_page = 0;
     if (const char *charset = find_upper(content_type, "CHARSET")) {
         std::string name = GetParamValue(charset, kCharsetNameLimit);
         code_page = CharsetToCodePage(name.c_str());
     }
     BytesToText(code_page != 0 ? code_page : InputCodePage(), bytes, out);
+    return true;
 } catch (const std::bad_alloc &) {
     out.clear();
+    return false;
 }
 
 std::string ReplaceAll(std::string_view text, std::string_view pattern,
@@ -229,10 +267,13 @@ bool IsAscii(std::u16string_view text)
     return true;
 }
 
-void PutDate(double date, PropertyNode *node, bool with_time, bool local)
-{
+bool PutDate(double date, PropertyNode *node, bool with_time, bool local)
+try {
     std::u16string text = FormatIsoDate(date, with_time, local);
-    if (node && !text.empty()) model::SetValue(node, model::copy_text(narrow_system(text)), 0);
+    if (!node || text.empty()) return true;
+    return model::SetValue(node, model::copy_text(narrow_system(text)), 0);
+} catch (const std::bad_alloc &) {
+    return false;
 }
 
 double GetDate(const PropertyNode *node)

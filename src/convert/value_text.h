@@ -29,11 +29,16 @@ bool value_to_text(PropertyNode *node, unsigned index, std::u16string &out);
 // and needed, with one ENCODING parameter per node. Does nothing for empty text, and
 // leaves the node as it was when memory runs out.
 void TextToValue(std::u16string_view text, PropertyNode *node, uint32_t flags, unsigned index);
+// As TextToValue; false when memory ran out.
+bool text_to_value(std::u16string_view text, PropertyNode *node, uint32_t flags, unsigned index);
 
 // A message body, by its Content-Transfer-Encoding and the charset of its Content-Type.
 // Escapes stay as they are. Empty when memory runs out.
 void MessageBodyToText(const char *body, const char *content_type,
                        const char *transfer_encoding, std::u16string &out);
+// As MessageBodyToText; false when memory ran out.
+bool message_body_to_text(const char *body, const char *content_type,
+                          const char *transfer_encoding, std::u16string &out);
 
 // Every occurrence of pattern replaced; the replacement is never longer.
 std::string ReplaceAll(std::string_view text, std::string_view pattern,
@@ -45,8 +50,9 @@ std::string GetParamValue(std::string_view parameter, size_t limit);
 
 bool IsAscii(std::u16string_view text);
 
-// The date as ISO 8601 text (FormatIsoDate) in the system's code page, as component 0.
-void PutDate(double date, PropertyNode *node, bool with_time, bool local);
+// The date as ISO 8601 text (FormatIsoDate) in the system's code page, as component 0;
+// false when memory ran out.
+bool PutDate(double date, PropertyNode *node, bool with_time, bool local);
 // Component 0 read by ParseIsoDate; NoDate when the node or the value is missing or
 // the date is invalid.
 double GetDate(const PropertyNode *node);

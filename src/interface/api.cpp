@@ -91,7 +91,10 @@ KOVA_API uint32_t KOVA_WriteObject(uint32_t type, ObjectRecord *record, const ch
 
 KOVA_API uint32_t KOVA_AddObject(uint32_t type, ObjectRecord *record, char *idOut)
 {
-    return guarded([&] { return to_code(kova::store::POL_AddObject(type, *record, idOut)); });
+    uint32_t rc = guarded([&] { return to_code(kova::store::POL_AddObject(type, *record, idOut)); });
+    // Running out of memory leaves no id, as every other failed add does.
+    if (rc == to_code(Status::OutOfMemory) && idOut) idOut[0] = '\0';
+    return rc;
 }
 
 KOVA_API uint32_t KOVA_ModifyObject(uint32_t type, const char *id, ObjectRecord *record)
@@ -115,7 +118,13 @@ KOVA_API uint32_t KOVA_GetObjectById(uint32_t type, const char *id, ObjectRecord
     if (!id) return to_code(Status::InvalidId);
     if (!record) return to_code(Status::GeneralFailure);
     std::memset(record, 0, sizeof *record);
-    return guarded([&] { return to_code(kova::store::POL_GetObjectById(type, id, *record)); });
+    uint32_t rc = guarded([&] { return to_code(kova::store::POL_GetObjectById(type, id, *record)); });
+    if (rc != 0) {
+        // A fetch cut short by running out of memory hands out nothing, not half a record.
+        kova::model::ReleaseRecord(type, record);
+        std::memset(record, 0, sizeof *record);
+    }
+    return rc;
 }
 
 KOVA_API const char16_t *KOVA_CodeToString(uint32_t code)

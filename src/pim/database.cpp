@@ -21,13 +21,10 @@ namespace {
 const char *const kUpgrades[] = {
     // 1: the first schema.
     R"sql(
-CREATE TABLE items (  -- the one id space of contacts, appointments and tasks
-    Oid INTEGER PRIMARY KEY AUTOINCREMENT,
-    Type INTEGER NOT NULL  -- 1 appointment, 2 contact, 3 task
-);
-CREATE INDEX items_by_type ON items (Type);
+-- Contacts, appointments and tasks share one space of object ids (Oid): a new item gets
+-- one more than the highest Oid of the three tables and of deleted_items.
 CREATE TABLE contacts (
-    Oid INTEGER PRIMARY KEY REFERENCES items ON DELETE CASCADE,
+    Oid INTEGER PRIMARY KEY,
     LastName TEXT NOT NULL, FirstName TEXT NOT NULL, MiddleName TEXT NOT NULL,
     Title TEXT NOT NULL, Suffix TEXT NOT NULL, FileAs TEXT NOT NULL,
     Birthday REAL, Anniversary REAL,
@@ -53,7 +50,7 @@ CREATE TABLE contacts (
     AssistantName TEXT NOT NULL
 );
 CREATE TABLE appointments (
-    Oid INTEGER PRIMARY KEY REFERENCES items ON DELETE CASCADE,
+    Oid INTEGER PRIMARY KEY,
     Subject TEXT NOT NULL, Location TEXT NOT NULL, Categories TEXT NOT NULL,
     Body TEXT NOT NULL,
     Start REAL, "End" REAL,
@@ -68,15 +65,15 @@ CREATE TABLE recipients (  -- an appointment's attendees, Position 1, 2, ... in 
     PRIMARY KEY (Oid, Position)
 );
 CREATE TABLE tasks (
-    Oid INTEGER PRIMARY KEY REFERENCES items ON DELETE CASCADE,
+    Oid INTEGER PRIMARY KEY,
     Subject TEXT NOT NULL, Categories TEXT NOT NULL, Body TEXT NOT NULL,
     StartDate REAL, DueDate REAL, DateCompleted REAL,
     Importance INTEGER NOT NULL, Complete INTEGER NOT NULL,
     Sensitivity INTEGER NOT NULL, ReminderSet INTEGER NOT NULL,
     ReminderTime REAL, ReminderOptions INTEGER NOT NULL
 );
-CREATE TABLE recurrence_patterns (  -- of a recurring appointment or task
-    Oid INTEGER PRIMARY KEY REFERENCES items ON DELETE CASCADE,
+CREATE TABLE recurrence_patterns (  -- of the recurring appointment or task with that Oid
+    Oid INTEGER PRIMARY KEY,
     RecurrenceType INTEGER NOT NULL, Interval INTEGER NOT NULL,
     DayOfWeekMask INTEGER NOT NULL, Instance INTEGER NOT NULL,
     DayOfMonth INTEGER NOT NULL, MonthOfYear INTEGER NOT NULL,
@@ -89,6 +86,9 @@ CREATE TABLE exceptions (  -- deleted occurrences, Position 1, 2, ... in the ord
     Position INTEGER NOT NULL,
     OriginalDate REAL, Deleted INTEGER NOT NULL,
     PRIMARY KEY (Oid, Position)
+);
+CREATE TABLE deleted_items (  -- the highest Oid deleted, so that it is never given out again
+    Oid INTEGER PRIMARY KEY
 );
 CREATE TABLE messages (  -- the message store; its own id space
     Id INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -266,6 +266,17 @@ int compare_ascii_nocase(void *, int a_bytes, const void *a, int b_bytes, const 
     return a_len == b_len ? 0 : (a_len < b_len ? -1 : 1);
 }
 
+// The table of a kind of item; null for anything else.
+const char *table_of(int type)
+{
+    switch (type) {
+    case kItemAppointment: return "appointments";
+    case kItemContact: return "contacts";
+    case kItemTask: return "tasks";
+    }
+    return nullptr;
+}
+
 HResult folder_error(const std::error_code &ec)
 {
     if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted ||
@@ -279,11 +290,13 @@ HResult folder_error(const std::error_code &ec)
 
 HResult to_hresult(int rc, int system_errno)
 {
+    if (rc == SQLITE_IOERR_NOMEM) return kOutOfMemory;
     switch (rc & 0xFF) {
     case SQLITE_OK:
     case SQLITE_ROW:
     case SQLITE_DONE: return kOk;
     case SQLITE_FULL: return kDiskFull;
+    case SQLITE_NOMEM: return kOutOfMemory;
     case SQLITE_NOTADB: return kNotADatabase;
     case SQLITE_PERM:
     case SQLITE_READONLY:
@@ -325,14 +338,23 @@ bool Query::check(int rc)
 
 Query &Query::bind(int index, const std::u16string &text)
 {
+    return bind_text(index, text, SQLITE_STATIC);
+}
+
+Query &Query::bind(int index, std::u16string &&text)
+{
+    return bind_text(index, text, SQLITE_TRANSIENT);
+}
+
+Query &Query::bind_text(int index, const std::u16string &text, void (*lifetime)(void *))
+{
     if (!ok()) return *this;
     // Larger than SQLite takes at all; let it say so rather than cut the length.
     uint64_t bytes = static_cast<uint64_t>(text.size()) * 2;
     if (bytes > static_cast<uint64_t>(std::numeric_limits<int>::max()))
         check(SQLITE_TOOBIG);
     else
-        check(sqlite3_bind_text16(stmt_, index, text.data(), static_cast<int>(bytes),
-                                  SQLITE_TRANSIENT));
+        check(sqlite3_bind_text16(stmt_, index, text.data(), static_cast<int>(bytes), lifetime));
     return *this;
 }
 
@@ -391,21 +413,23 @@ HResult Query::hresult() const { return to_hresult(rc_, sqlite3_system_errno(db_
 
 // --- Transaction ---
 
-Transaction::Transaction(Database &database, Mode mode)
-    : database_(database),
-      begin_rc_(database.exec(mode == Write ? "BEGIN IMMEDIATE" : "BEGIN")),
-      open_(begin_rc_ == SQLITE_OK)
+Transaction::Transaction(Database &database, Mode mode) : database_(database)
 {
+    // Transactions never nest, so one still open is what a rollback that ran out of
+    // memory left behind; without this every later BEGIN would fail on it for good.
+    if (!sqlite3_get_autocommit(database.handle())) database.exec("ROLLBACK");
+    begin_rc_ = database.run(mode == Write ? "BEGIN IMMEDIATE" : "BEGIN");
+    open_ = begin_rc_ == SQLITE_OK;
 }
 
 Transaction::~Transaction()
 {
-    if (open_ && !sqlite3_get_autocommit(database_.handle())) database_.exec("ROLLBACK");
+    if (open_ && !sqlite3_get_autocommit(database_.handle())) database_.run("ROLLBACK");
 }
 
 int Transaction::commit()
 {
-    int rc = database_.exec("COMMIT");
+    int rc = database_.run("COMMIT");
     if (rc == SQLITE_OK) open_ = false;
     return rc;
 }
@@ -419,6 +443,13 @@ Database::~Database()
 }
 
 int Database::exec(const char *sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr); }
+
+int Database::run(const char *sql)
+{
+    Query q = query(sql);
+    q.run();
+    return q.error();
+}
 
 Query Database::query(const std::string &sql)
 {
@@ -451,7 +482,10 @@ HResult Database::open(std::unique_ptr<Database> &database)
 
     std::string path = store_path();
     sqlite3 *raw = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+    // The caller serialises every call into the library, so the connection needs no
+    // mutex of its own around each SQLite call.
+    int rc = sqlite3_open_v2(path.c_str(), &raw,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                              nullptr);
     std::unique_ptr<Database> opened(new Database(raw));
     if (rc != SQLITE_OK) {
@@ -539,18 +573,19 @@ HResult Database::save(Item &item)
     const Oid kept = item.oid_;
     inserting_ = kept == 0;
     if (inserting_) {
-        Query q = query("INSERT INTO items (Type) VALUES (?1)");
-        if (!q.bind(1, int64_t{item.type_}).run()) return q.hresult();
-        int64_t oid = sqlite3_last_insert_rowid(db_);
+        // Taken under the write lock, so no other process can take the same id.
+        Query q = query(
+            "SELECT max(coalesce((SELECT max(Oid) FROM contacts), 0), "
+            "coalesce((SELECT max(Oid) FROM appointments), 0), "
+            "coalesce((SELECT max(Oid) FROM tasks), 0), "
+            "coalesce((SELECT max(Oid) FROM deleted_items), 0)) + 1");
+        if (!q.next()) return q.ok() ? kFail : q.hresult();
+        int64_t oid = q.integer(0);
         if (oid > kLastId) {
             KOVA_LOG_ERROR("KOVA:  The PIM store has used up its object ids.");
             return kFail;
         }
         item.oid_ = static_cast<Oid>(oid);
-    } else {
-        Query q = query("SELECT Type FROM items WHERE Oid = ?1");
-        if (!q.bind(1, int64_t{kept}).next()) return q.ok() ? kNotFound : q.hresult();
-        if (q.integer(0) != item.type_) return kNotFound;
     }
     HResult hr = item.save_fields(*this);
     if (!failed(hr)) {
@@ -570,7 +605,7 @@ template <class T> HResult write_row(Database &db, const Table<T> &table, const 
     bind_columns(q, table, item);
     q.bind(static_cast<int>(table.columns.size() + 1), int64_t{oid});
     if (!q.run()) return q.hresult();
-    if (sqlite3_changes(db.handle()) != 1) return kFail;  // the row went missing under us
+    if (sqlite3_changes(db.handle()) != 1) return kNotFound;  // deleted since it was fetched
     return kOk;
 }
 
@@ -586,8 +621,11 @@ HResult Database::write(Appointment &appointment)
     Oid oid = appointment.oid_;
     HResult hr = write_row(*this, appointment_table(), appointment, oid, inserting_);
     if (failed(hr)) return hr;
-    Query clear = query("DELETE FROM recipients WHERE Oid = ?1");
-    if (!clear.bind(1, int64_t{oid}).run()) return clear.hresult();
+    // A new id has nothing stored under it yet: only a later save replaces the list.
+    if (!inserting_) {
+        Query clear = query("DELETE FROM recipients WHERE Oid = ?1");
+        if (!clear.bind(1, int64_t{oid}).run()) return clear.hresult();
+    }
     int64_t position = 0;
     for (const auto &recipient : appointment.recipients_.list_) {
         Query q = query(
@@ -608,8 +646,10 @@ HResult Database::write(Task &task)
 HResult Database::write_pattern(Oid oid, const std::optional<RecurrencePattern> &pattern)
 {
     // The exceptions go with the pattern row.
-    Query clear = query("DELETE FROM recurrence_patterns WHERE Oid = ?1");
-    if (!clear.bind(1, int64_t{oid}).run()) return clear.hresult();
+    if (!inserting_) {
+        Query clear = query("DELETE FROM recurrence_patterns WHERE Oid = ?1");
+        if (!clear.bind(1, int64_t{oid}).run()) return clear.hresult();
+    }
     if (!pattern) return kOk;
     const SeriesRule &rule = pattern->rule();
     Query q = query(
@@ -638,9 +678,17 @@ HResult Database::remove(Item &item)
     Transaction transaction(*this, Transaction::Write);
     if (transaction.begun() != SQLITE_OK)
         return to_hresult(transaction.begun(), sqlite3_system_errno(db_));
-    Query q = query("DELETE FROM items WHERE Oid = ?1");
-    if (!q.bind(1, int64_t{item.oid_}).run()) return q.hresult();
+    const int64_t oid = item.oid_;
+    Query q = query(std::string("DELETE FROM ") + table_of(item.type_) + " WHERE Oid = ?1");
+    if (!q.bind(1, oid).run()) return q.hresult();
     if (sqlite3_changes(db_) == 0) return kNotFound;
+    // Recipients go with the appointment, exceptions with the pattern.
+    Query pattern = query("DELETE FROM recurrence_patterns WHERE Oid = ?1");
+    if (!pattern.bind(1, oid).run()) return pattern.hresult();
+    Query keep = query("INSERT OR IGNORE INTO deleted_items (Oid) VALUES (?1)");
+    if (!keep.bind(1, oid).run()) return keep.hresult();
+    Query lower = query("DELETE FROM deleted_items WHERE Oid < (SELECT max(Oid) FROM deleted_items)");
+    if (!lower.run()) return lower.hresult();
     int rc = transaction.commit();
     if (rc != SQLITE_OK) return to_hresult(rc, sqlite3_system_errno(db_));
     item.oid_ = 0;
@@ -716,25 +764,19 @@ HResult Database::load(Oid oid, std::unique_ptr<Item> &item)
     Transaction transaction(*this, Transaction::Read);
     if (transaction.begun() != SQLITE_OK)
         return to_hresult(transaction.begun(), sqlite3_system_errno(db_));
-    int64_t type;
-    {
-        Query q = query("SELECT Type FROM items WHERE Oid = ?1");
-        if (!q.bind(1, int64_t{oid}).next()) return q.ok() ? kNotFound : q.hresult();
-        type = q.integer(0);
-    }
-    switch (type) {
-    case kItemContact: return read_item<Contact>(oid, item);
-    case kItemAppointment: return read_item<Appointment>(oid, item);
-    case kItemTask: return read_item<Task>(oid, item);
-    }
-    return kNotFound;
+    // An id is in one table at most, and the table tells the kind.
+    HResult hr = read_item<Contact>(oid, item);
+    if (hr == kNotFound) hr = read_item<Appointment>(oid, item);
+    if (hr == kNotFound) hr = read_item<Task>(oid, item);
+    return hr;
 }
 
 std::vector<Oid> Database::items_of_type(int type)
 {
     std::vector<Oid> oids;
-    Query q = query("SELECT Oid FROM items WHERE Type = ?1 ORDER BY Oid");
-    q.bind(1, int64_t{type});
+    const char *table = table_of(type);
+    if (!table) return oids;
+    Query q = query(std::string("SELECT Oid FROM ") + table + " ORDER BY Oid");
     while (q.next()) oids.push_back(static_cast<Oid>(q.integer(0)));
     return oids;
 }

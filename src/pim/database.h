@@ -33,7 +33,10 @@ public:
     Query(const Query &) = delete;
     Query &operator=(const Query &) = delete;
 
+    // Text is bound without a copy and must stay as it is until the query is done with;
+    // a temporary is copied.
     Query &bind(int index, const std::u16string &text);
+    Query &bind(int index, std::u16string &&text);
     Query &bind(int index, double value);
     Query &bind(int index, int64_t value);
     Query &bind_null(int index);
@@ -52,6 +55,7 @@ public:
 
 private:
     bool check(int rc);
+    Query &bind_text(int index, const std::u16string &text, void (*lifetime)(void *));
     sqlite3 *db_;
     sqlite3_stmt *stmt_;
     sqlite3_stmt *owned_;  // a one-off copy when the cached one is busy
@@ -70,8 +74,10 @@ public:
     sqlite3 *handle() const { return db_; }
     // The statement for sql, prepared on first use and kept for the connection's life.
     Query query(const std::string &sql);
-    // Runs statements without values (transaction control, pragmas).
+    // Runs statements without values (pragmas, the schema).
     int exec(const char *sql);
+    // Runs one statement without values, kept prepared (transaction control).
+    int run(const char *sql);
 
     // Object model storage; each write is one committed transaction.
     HResult save(Item &item);

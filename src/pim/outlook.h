@@ -35,6 +35,7 @@ constexpr HResult kFail = static_cast<HResult>(0x80004005);         // E_FAIL
 constexpr HResult kAccessDenied = static_cast<HResult>(0x80070005); // the database file
 constexpr HResult kDiskFull = static_cast<HResult>(0x80070070);     // a save that did not fit
 constexpr HResult kNotFound = static_cast<HResult>(0x80070490);     // no item with that id
+constexpr HResult kOutOfMemory = static_cast<HResult>(0x8007000E);  // E_OUTOFMEMORY
 constexpr HResult kNotADatabase = static_cast<HResult>(0x8004FF01); // the file is not a store
 constexpr HResult kNewerStore = static_cast<HResult>(0x8004FF02);   // a schema we do not know
 

@@ -130,9 +130,8 @@ void add_exceptions(const pim::Appointment &appointment, const pim::RecurrencePa
         if (!date) continue;
         std::u16string text = convert::FormatIsoDate(*date, true, false);
         if (text.empty()) continue;
-        if (!node) node = model::AppendProperty(&record.Appointment.ExDate);
-        if (!node) return;
-        convert::TextToValue(text, node, 0, index++);
+        if (!node) node = append_property(&record.Appointment.ExDate);
+        put_value(text, node, 0, index++);
     }
 }
 
@@ -153,10 +152,10 @@ void add_attendees(pim::Appointment &appointment, CalendarRecord &record)
         std::u16string text = recipient->Address;
         if (recipient->Name != recipient->Address)
             text = recipient->Name + u" <" + recipient->Address + u">";
-        PropertyNode *node = model::AppendProperty(&record.Appointment.Attendee);
-        if (!node) continue;
-        model::AddParam(node, model::copy_text("ROLE=ATTENDEE"));
-        convert::TextToValue(text, node, 0, 0);
+        // An attendee without an address is still one, so it is written even empty.
+        PropertyNode *node = append_property(&record.Appointment.Attendee);
+        put_param(node, "ROLE=ATTENDEE");
+        put_value(text, node, 0, 0);
     }
 }
 
@@ -205,8 +204,7 @@ void pol_GetAppointment(pim::Appointment &appointment, CalendarRecord &record)
     add_text(&a.Location, appointment.Location);
     if (appointment.ReminderSet) {
         double alarm = appointment.Start - appointment.ReminderMinutesBeforeStart / (24.0 * 60);
-        if (PropertyNode *node = model::AppendProperty(&a.DAlarm))
-            convert::PutDate(alarm, node, true, false);
+        put_date(alarm, append_property(&a.DAlarm), true, false);
     }
     add_recurrence(appointment, record);
     a.AllDay = appointment.AllDayEvent ? 1 : 0;

@@ -52,16 +52,16 @@ void add_class(PropertyNode **list, int32_t sensitivity)
 
 void add_summary(PropertyNode **list, const std::u16string &subject)
 {
-    if (PropertyNode *node = model::AppendProperty(list))
-        convert::TextToValue(subject, node, convert::kAllowQuotedPrintable, 0);
+    PropertyNode *node = append_property(list);
+    put_value(subject, node, convert::kAllowQuotedPrintable, 0);
 }
 
 void add_rule(PropertyNode **list, const pim::RecurrencePattern &pattern)
 {
     char rule[512];
     recurrence::RuleFromPattern(pattern, rule, sizeof rule);
-    if (PropertyNode *node = model::AppendProperty(list))
-        convert::TextToValue(convert::widen_system(rule), node, 0, 0);
+    PropertyNode *node = append_property(list);
+    put_value(convert::widen_system(rule), node, 0, 0);
 }
 
 }  // namespace kova::store

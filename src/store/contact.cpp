@@ -105,9 +105,6 @@ void put_telephones(pim::Contact &c, PropertyNode *list)
     for (PropertyNode *node = list; node; node = node->Next) {
         if (!node->Values) continue;
         std::u16string number = value_text(node, 0);
-        bool fax = has(node, "FAX"), is_work = has(node, "WORK");
-        bool is_home = has(node, "HOME") || no_parameters(node) || (fax && !is_work) ||
-                       (has(node, "VOICE") && !is_work);
         bool device = false;
         for (Device &d : devices) {
             if (!has(node, d.word)) continue;
@@ -116,6 +113,9 @@ void put_telephones(pim::Contact &c, PropertyNode *list)
             d.taken = true;
         }
         if (device) continue;
+        bool fax = has(node, "FAX"), is_work = has(node, "WORK");
+        bool is_home = has(node, "HOME") || no_parameters(node) || (fax && !is_work) ||
+                       (has(node, "VOICE") && !is_work);
         if (is_home) {
             if (fax) {
                 if (!home_fax) c.HomeFaxNumber = number;
@@ -164,11 +164,10 @@ void add_address(PropertyNode **list, const AddressOut &address)
     bool any = false;
     for (const std::u16string *part : address.parts) any = any || !part->empty();
     if (!any) return;
-    PropertyNode *node = model::AppendProperty(list);
-    if (!node) return;
-    model::AddParam(node, address.param ? model::copy_text(address.param) : nullptr);
+    PropertyNode *node = append_property(list);
+    put_param(node, address.param);
     for (unsigned i = 0; i < 5; ++i)
-        convert::TextToValue(*address.parts[i], node, convert::kAllowQuotedPrintable, i + 2);
+        put_value(*address.parts[i], node, convert::kAllowQuotedPrintable, i + 2);
 }
 
 }  // namespace
@@ -209,11 +208,10 @@ void pol_GetContact(pim::Contact &contact, ContactRecord &record)
     format_id(record.Luid, contact.oid());
     model::copy_field(record.Version, "2.1");
 
-    if (PropertyNode *n = model::AppendProperty(&record.N)) {
-        const std::u16string *names[] = {&contact.LastName, &contact.FirstName,
-                                          &contact.MiddleName, &contact.Title, &contact.Suffix};
-        for (unsigned i = 0; i < 5; ++i) convert::TextToValue(*names[i], n, 0, i);
-    }
+    PropertyNode *n = append_property(&record.N);
+    const std::u16string *names[] = {&contact.LastName, &contact.FirstName,
+                                      &contact.MiddleName, &contact.Title, &contact.Suffix};
+    for (unsigned i = 0; i < 5; ++i) put_value(*names[i], n, 0, i);
     add_text(&record.FN, contact.FileAs);
     add_date(&record.Bday, contact.Birthday);
     const AddressOut addresses[] = {
@@ -231,10 +229,9 @@ void pol_GetContact(pim::Contact &contact, ContactRecord &record)
     for (const AddressOut &address : addresses) add_address(&record.Adr, address);
     add_text(&record.Title, contact.JobTitle);
     if (!contact.CompanyName.empty() || !contact.Department.empty()) {
-        if (PropertyNode *org = model::AppendProperty(&record.Org)) {
-            convert::TextToValue(contact.CompanyName, org, 0, 0);
-            convert::TextToValue(contact.Department, org, 0, 1);
-        }
+        PropertyNode *org = append_property(&record.Org);
+        put_value(contact.CompanyName, org, 0, 0);
+        put_value(contact.Department, org, 0, 1);
     }
     const std::pair<const std::u16string *, const char *> telephones[] = {
         {&contact.HomeTelephoneNumber, "HOME;VOICE"},

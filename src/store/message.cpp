@@ -10,6 +10,7 @@
 #include "store/message.h"
 
 #include <cstring>
+#include <new>
 #include <string_view>
 
 #include "convert/charset.h"
@@ -85,8 +86,9 @@ void pol_PutMessage(pim::StoreMessage &message, MessageRecord &record, std::u16s
     const ContentPart &part = record.MainPart;
     if (!part.Text) return;
     std::u16string text;
-    convert::MessageBodyToText(part.Text, text_of(part.ContentType).c_str(),
-                               text_of(part.ContentTransferEncoding).c_str(), text);
+    if (!convert::message_body_to_text(part.Text, text_of(part.ContentType).c_str(),
+                                       text_of(part.ContentTransferEncoding).c_str(), text))
+        throw std::bad_alloc();
     if (text.empty()) return;
     body.reserve(text.size() + text.size() / 16);
     for (char16_t c : text) {

@@ -22,6 +22,7 @@
 #include "base/utf16.h"
 #include "convert/value_text.h"
 #include "pim/rich_ink.h"
+#include "store/record_text.h"
 
 namespace kova::store {
 namespace {
@@ -112,8 +113,7 @@ std::string note_path(const std::u16string &name)
 
 void pol_PutNote(NoteRecord &record)
 {
-    std::u16string name;
-    convert::ValueToText(record.Summary, 0, name);
+    std::u16string name = value_text(record.Summary);
     std::unique_ptr<pim::RichInk> ink = pim::RichInk::create(u"RichInk", pim::kRichInkStyle);
     if (!ink) {
         KOVA_LOG_ERROR("KOVA:  Unable to create RICHINK control");
@@ -126,8 +126,7 @@ void pol_PutNote(NoteRecord &record)
         KOVA_LOG_ERROR("KOVA:  pol_PutNote Error - Unable to create file '%s'", path.c_str());
         return;
     }
-    std::u16string body;
-    convert::ValueToText(record.Body, 0, body);
+    std::u16string body = value_text(record.Body);
     TextCursor cursor{body.c_str(), 0, (body.size() + 1) * 2};
     pim::EditStream in{reinterpret_cast<uintptr_t>(&cursor), 0, read_text};
     ink->StreamIn(pim::kStreamText16, in);

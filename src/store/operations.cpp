@@ -67,19 +67,23 @@ bool put_calendar(pim::Item &item, CalendarRecord &record)
     return task != nullptr;
 }
 
-// The contact or calendar item with that id: PimNotOpened without the object model,
-// NotFound when the store has no such item.
+// A save or fetch that failed for want of memory answers 11, as running out does
+// everywhere else; any other failure is the PIM's.
+Status save(pim::Item &item)
+{
+    pim::HResult hr = item.Save();
+    if (hr == pim::kOutOfMemory) return Status::OutOfMemory;
+    return pim::failed(hr) ? Status::PimError : Status::Ok;
+}
+
+// The contact or calendar item with that id; PimNotOpened without the object model.
 Status fetch_item(uint32_t oid, std::unique_ptr<pim::Item> &item)
 {
     pim::Application *app = application();
     if (!app) return Status::PimNotOpened;
-    if (pim::failed(app->GetItemFromOid(oid, item)) || !item) return Status::NotFound;
-    return Status::Ok;
-}
-
-Status save(pim::Item &item)
-{
-    return pim::failed(item.Save()) ? Status::PimError : Status::Ok;
+    pim::HResult hr = app->GetItemFromOid(oid, item);
+    if (hr == pim::kOutOfMemory) return Status::OutOfMemory;
+    return pim::failed(hr) || !item ? Status::NotFound : Status::Ok;
 }
 
 Status add_item(uint32_t type, ObjectRecord &record, uint32_t &oid)

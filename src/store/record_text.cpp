@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <new>
 
 #include "convert/charset.h"
 #include "convert/value_text.h"
@@ -13,8 +14,35 @@ namespace kova::store {
 std::u16string value_text(PropertyNode *list, unsigned index)
 {
     std::u16string text;
-    convert::ValueToText(list, index, text);
+    if (!convert::value_to_text(list, index, text)) throw std::bad_alloc();
     return text;
+}
+
+PropertyNode *append_property(PropertyNode **list)
+{
+    PropertyNode *node = model::AppendProperty(list);
+    if (!node) throw std::bad_alloc();
+    return node;
+}
+
+void put_param(PropertyNode *node, const char *param)
+{
+    char *text = param ? model::copy_text(param) : nullptr;
+    if (param && !text) throw std::bad_alloc();
+    TextNode **end = &node->Params;
+    while (*end) end = &(*end)->Next;
+    model::AddParam(node, text);  // releases the text when it cannot link it
+    if (!*end) throw std::bad_alloc();
+}
+
+void put_value(std::u16string_view text, PropertyNode *node, uint32_t flags, unsigned index)
+{
+    if (!convert::text_to_value(text, node, flags, index)) throw std::bad_alloc();
+}
+
+void put_date(double date, PropertyNode *node, bool with_time, bool local)
+{
+    if (!convert::PutDate(date, node, with_time, local)) throw std::bad_alloc();
 }
 
 bool has_value(const PropertyNode *list) { return model::first_value(list, 0) != nullptr; }
@@ -42,17 +70,15 @@ void add_text(PropertyNode **list, const std::u16string &text,
               std::initializer_list<const char *> params, uint32_t flags)
 {
     if (text.empty()) return;
-    PropertyNode *node = model::AppendProperty(list);
-    if (!node) return;
-    for (const char *param : params) model::AddParam(node, model::copy_text(param));
-    convert::TextToValue(text, node, flags, 0);
+    PropertyNode *node = append_property(list);
+    for (const char *param : params) put_param(node, param);
+    put_value(text, node, flags, 0);
 }
 
 void add_date(PropertyNode **list, double date, bool with_time, bool local)
 {
     if (date == convert::NoDate) return;
-    if (PropertyNode *node = model::AppendProperty(list))
-        convert::PutDate(date, node, with_time, local);
+    put_date(date, append_property(list), with_time, local);
 }
 
 void format_id(char *buffer, size_t capacity, uint32_t id)

@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "kova/kova.h"
 
@@ -13,7 +14,17 @@ namespace kova::store {
 
 // Component index of the list's first occurrence as UTF-16 (quoted-printable, charset
 // and escapes undone); empty when the list or the component is missing.
+// Running out of memory anywhere below throws std::bad_alloc, here and in the put_
+// helpers, so that an operation never stores or hands out an object with parts missing:
+// the exported functions answer 11 and release what the record holds.
 std::u16string value_text(PropertyNode *list, unsigned index = 0);
+
+// Building a record from an item: a new occurrence at the end of the list, a parameter
+// (null: one without text), a value component (TextToValue), a date (PutDate).
+PropertyNode *append_property(PropertyNode **list);
+void put_param(PropertyNode *node, const char *param);
+void put_value(std::u16string_view text, PropertyNode *node, uint32_t flags, unsigned index);
+void put_date(double date, PropertyNode *node, bool with_time, bool local);
 
 // Whether the list's first occurrence has a component 0 text.
 bool has_value(const PropertyNode *list);

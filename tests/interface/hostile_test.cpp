@@ -18,6 +18,7 @@
 #include "base/utf16.h"
 #include "kova/kova.h"
 #include "model/record.h"
+#include "pim/database.h"
 #include "support/test_support.h"
 
 namespace kova::api {
@@ -138,6 +139,91 @@ TEST(Hostile, AFullTmpfsKeepsWhatWasStoredBefore)
     ASSERT_FALSE(seen.names.empty());
     EXPECT_EQ(seen.names.front(), "Stored Before");
     umount2(mounted.c_str(), MNT_DETACH);  // so that the device folder can go
+}
+
+// The stored contacts, as written back out from the store.
+std::vector<std::string> fetch_all(const TempDevice &device, const std::vector<std::string> &ids)
+{
+    std::vector<std::string> texts;
+    for (const std::string &id : ids) {
+        ObjectRecord record;
+        EXPECT_EQ(KOVA_GetObjectById(KOVA_TYPE_CONTACT, id.c_str(), &record), 0u) << id;
+        EXPECT_EQ(KOVA_WriteObject(KOVA_TYPE_CONTACT, &record, device.wide_path("out.vcf").c_str(), 1), 0u);
+        texts.push_back(testing::read_file(device.path("out.vcf")));
+    }
+    return texts;
+}
+
+std::string add_contact(const TempDevice &device, const std::string &text, uint32_t expected)
+{
+    ObjectRecord record = contact_record(device, text);
+    char id[KOVA_ID_CAPACITY] = "untouched";
+    EXPECT_EQ(KOVA_AddObject(KOVA_TYPE_CONTACT, &record, id), expected);
+    model::ReleaseRecord(KOVA_TYPE_CONTACT, &record);
+    return id;
+}
+
+// A store that cannot grow: on a small tmpfs filled to the last block where the test may
+// mount one, else with the database capped at its size (which every machine can do).
+// Adding answers 14 and leaves no id, what was stored before stays as it was, and once
+// there is room again adding works.
+TEST(Hostile, AFullStoreRefusesAnAddAndKeepsWhatItHad)
+{
+    struct Full {
+        const char *name;
+        bool on_tmpfs;
+        bool (*fill)(const std::string &root);  // false: cannot be done here
+        void (*free)(const std::string &root);
+    };
+    const Full kWays[] = {
+        {"tmpfs filled up", true,
+         [](const std::string &root) {
+             FILE *filler = std::fopen((root + "/filler").c_str(), "w");
+             if (!filler) return false;
+             std::string block(4096, 'f');
+             while (std::fwrite(block.data(), 1, block.size(), filler) == block.size() &&
+                    std::fflush(filler) == 0) {
+             }
+             std::fclose(filler);
+             return true;
+         },
+         [](const std::string &root) { std::remove((root + "/filler").c_str()); }},
+        {"database capped", false,
+         [](const std::string &) {
+             KOVA_Close();
+             pim::limit_store_growth_for_tests(true);
+             return KOVA_Open() == 0;
+         },
+         [](const std::string &) {
+             KOVA_Close();
+             pim::limit_store_growth_for_tests(false);
+             KOVA_Open();
+         }},
+    };
+    for (const Full &way : kWays) {
+        SCOPED_TRACE(way.name);
+        TempDevice device;
+        std::string root = device.path("device");
+        ::mkdir(root.c_str(), 0700);
+        if (way.on_tmpfs && !mount_small_tmpfs(root, "1m")) {
+            std::printf("%s: no tmpfs may be mounted here; skipped\n", way.name);
+            continue;
+        }
+        ::setenv("KOVA_DEVICE_ROOT", root.c_str(), 1);
+        ASSERT_EQ(KOVA_Open(), 0u);
+        std::vector<std::string> ids = {add_contact(device, contact("Stored Before"), 0),
+                                        add_contact(device, contact("Also Before", 3000), 0)};
+        const std::vector<std::string> before = fetch_all(device, ids);
+        ASSERT_TRUE(way.fill(root));
+        // Larger than any log the store has written so far, so that it must grow.
+        EXPECT_EQ(add_contact(device, contact("Added After", 200000), 14), "");
+        EXPECT_EQ(fetch_all(device, ids), before);
+        way.free(root);
+        ids.push_back(add_contact(device, contact("Added After", 200000), 0));
+        EXPECT_EQ(fetch_all(device, ids).front(), before.front());
+        EXPECT_EQ(KOVA_Close(), 0u);
+        umount2(root.c_str(), MNT_DETACH);  // where it was mounted
+    }
 }
 
 // A device root that is a plain file: the store cannot open and nothing can be created

@@ -5,18 +5,24 @@
 // name (empty when a conversion ran out), an empty text from ValueToText and
 // MessageBodyToText, and the node unchanged by TextToValue. LeakSanitizer watches the rest.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <sstream>
+#include <utility>
 #include <string>
+#include <vector>
 
 #include "convert/value_text.h"
 #include "kova/kova.h"
 #include "model/alloc.h"
 #include "model/record.h"
+#include "pim/outlook.h"
 #include "support/test_support.h"
 
 namespace {
@@ -69,22 +75,63 @@ void operator delete[](void *block) noexcept { std::free(block); }
 void operator delete(void *block, size_t) noexcept { std::free(block); }
 void operator delete[](void *block, size_t) noexcept { std::free(block); }
 
+namespace {
+
+// SQLite's own allocations go through the same count, installed before its first use.
+struct SqliteFailures {
+    sqlite3_mem_methods system{};
+    unsigned long fail_at = 0;
+    bool sticky = false;
+    unsigned long count = 0;
+} g_sqlite;
+
+bool sqlite_fails()
+{
+    ++g_sqlite.count;
+    if (g_sqlite.fail_at == 0) return false;
+    if (g_sqlite.fail_at == 1) {
+        if (!g_sqlite.sticky) g_sqlite.fail_at = 0;
+        return true;
+    }
+    --g_sqlite.fail_at;
+    return false;
+}
+
+const bool g_sqlite_hooked = [] {
+    sqlite3_config(SQLITE_CONFIG_GETMALLOC, &g_sqlite.system);
+    static sqlite3_mem_methods hooked = g_sqlite.system;
+    hooked.xMalloc = [](int size) { return sqlite_fails() ? nullptr : g_sqlite.system.xMalloc(size); };
+    hooked.xRealloc = [](void *block, int size) {
+        return sqlite_fails() ? nullptr : g_sqlite.system.xRealloc(block, size);
+    };
+    return sqlite3_config(SQLITE_CONFIG_MALLOC, &hooked) == SQLITE_OK;
+}();
+
+}  // namespace
+
 namespace kova::api {
 namespace {
 
 using testing::TempDevice;
 
-enum class Source { Model, New };
+enum class Source { Model, New, Sqlite };
 
 unsigned long allocations(Source source)
 {
-    return source == Source::Model ? model::allocation_count() : g_new.count;
+    if (source == Source::Model) return model::allocation_count();
+    return source == Source::New ? g_new.count : g_sqlite.count;
 }
 
 void arm(Source source, unsigned long n, bool sticky)
 {
     if (source == Source::Model) model::fail_allocation_after(n, sticky);
-    else g_new.fail_at = n, g_new.sticky = sticky;
+    else if (source == Source::New) g_new.fail_at = n, g_new.sticky = sticky;
+    else g_sqlite.fail_at = n, g_sqlite.sticky = sticky;
+}
+
+const char *source_name(Source source)
+{
+    return source == Source::Model ? "model allocation " : source == Source::New ? "operator new " : "SQLite allocation ";
 }
 
 // Runs run(prepare()) once to fill the caches, once to count its allocations, then with
@@ -103,8 +150,7 @@ void fail_each(Source source, Prepare prepare, Run run, Check check)
     ASSERT_GT(needed, 0u);
     for (bool sticky : {false, true}) {
         for (unsigned long n = 1; n <= needed; ++n) {
-            SCOPED_TRACE((source == Source::Model ? "model allocation " : "operator new ") +
-                         std::to_string(n) + (sticky ? " and later" : " alone"));
+            SCOPED_TRACE(source_name(source) + std::to_string(n) + (sticky ? " and later" : " alone"));
             input = prepare();
             arm(source, n, sticky);
             outcome = run(input);
@@ -363,6 +409,239 @@ TEST(OutOfMemory, ConversionsGiveEmptyTextOrLeaveTheNodeAlone)
     model::release_text_list(stored.Values);
     model::release_text_list(value.Params);
     model::release_text_list(value.Values);
+}
+
+
+// The rows that sql gives on the store, a line each, columns ended by "|".
+std::string store_rows(const std::string &sql)
+{
+    std::string out;
+    sqlite3 *db = nullptr;
+    if (sqlite3_open(pim::store_path().c_str(), &db) == SQLITE_OK)
+        sqlite3_exec(
+            db, sql.c_str(),
+            [](void *text, int n, char **values, char **) {
+                auto &rows = *static_cast<std::string *>(text);
+                for (int i = 0; i < n; ++i) rows += std::string(values[i] ? values[i] : "-") + "|";
+                rows += "\n";
+                return 0;
+            },
+            &out, nullptr);
+    sqlite3_close(db);
+    return out;
+}
+
+// Every row of every table of the store, to see that nothing stored changed.
+std::string dump_store()
+{
+    std::istringstream tables(
+        store_rows("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name"));
+    std::string out, table;
+    while (std::getline(tables, table)) {
+        table.pop_back();  // the "|"
+        out += "[" + table + "]" + store_rows("SELECT * FROM \"" + table + "\" ORDER BY rowid");
+    }
+    return out;
+}
+
+// The newest message's flags, date, body and headers.
+std::string last_message()
+{
+    return store_rows("SELECT Flags, Date, Body, (SELECT group_concat(Name || ':' || Value, '|') "
+                      "FROM message_headers h WHERE h.Id = m.Id) FROM messages m "
+                      "ORDER BY Id DESC LIMIT 1");
+}
+
+// The record written out as text (which releases it).
+std::string text_of(const TempDevice &device, uint32_t type, ObjectRecord &record)
+{
+    EXPECT_EQ(KOVA_WriteObject(type, &record, device.wide_path("fetched.txt").c_str(), 1), 0u);
+    return testing::read_file(device.path("fetched.txt"));
+}
+
+std::string fetched_text(const TempDevice &device, uint32_t type, const std::string &id)
+{
+    ObjectRecord record;
+    EXPECT_EQ(KOVA_GetObjectById(type, id.c_str(), &record), 0u);
+    return text_of(device, type, record);
+}
+
+const std::string kDoe = "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe;John;Q;Mr.;III\r\n"
+                         "TEL;CELL:+1 555 0100\r\nNOTE:Kept as it was\r\nEND:VCARD\r\n";
+const std::string kDoeChanged = "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe;John;Q;Mr.;III\r\n"
+                                "TEL;CELL:+1 555 0199\r\nNOTE;CHARSET=UTF-8:Chang\xc3\xa9\x64\r\n"
+                                "EMAIL;INTERNET:john@example.org\r\nEND:VCARD\r\n";
+
+// A device with the store open and a contact, an appointment and a message in it.
+struct Stored {
+    Stored()
+    {
+        EXPECT_EQ(KOVA_Open(), 0u);
+        contact = add(kDoe);
+        appointment = add(kCalendar);
+        message = add(kMessage);
+    }
+    ~Stored() { KOVA_Close(); }
+    std::string add(const std::string &text)
+    {
+        Kept kept = first_object(device, text);
+        char id[KOVA_ID_CAPACITY] = "";
+        EXPECT_EQ(KOVA_AddObject(kept.type, &kept.record, id), 0u);
+        model::ReleaseRecord(kept.type, &kept.record);
+        return id;
+    }
+    TempDevice device;
+    std::string contact, appointment, message;
+};
+
+// A record of the caller's to hand to an operation, and the store as it was before.
+struct Input {
+    Input(Kept k, std::string b) : kept(k), before(std::move(b)) {}
+    ~Input() { model::ReleaseRecord(kept.type, &kept.record); }
+    Input(const Input &) = delete;
+    Input &operator=(const Input &) = delete;
+    Kept kept;
+    std::string before;
+};
+
+TEST(OutOfMemory, AddingStoresTheWholeObjectOrNothing)
+{
+    Stored store;
+    for (const std::string &file : {kContact, kCalendar, kMessage}) {
+        for (Source source : {Source::New, Source::Sqlite}) {
+            struct Outcome { uint32_t result; std::shared_ptr<Input> in; char id[KOVA_ID_CAPACITY]; };
+            std::string whole;  // the contact as the first add stored it
+            fail_each(
+                source,
+                [&] {
+                    auto out = std::make_shared<Outcome>();
+                    out->in = std::make_shared<Input>(first_object(store.device, file), dump_store());
+                    std::strcpy(out->id, "untouched");
+                    return out;
+                },
+                [&](std::shared_ptr<Outcome> &out) {
+                    out->result = KOVA_AddObject(out->in->kept.type, &out->in->kept.record, out->id);
+                    return out;
+                },
+                [&](const std::shared_ptr<Outcome> &out) {
+                    if (out->result != 0) {
+                        EXPECT_TRUE(out->result == 11 || out->result == 14) << out->result;
+                        EXPECT_STREQ(out->id, "");
+                        EXPECT_EQ(dump_store(), out->in->before);
+                        return;
+                    }
+                    EXPECT_NE(dump_store(), out->in->before);
+                    std::string text;
+                    if (out->in->kept.type == KOVA_TYPE_CONTACT) {
+                        text = fetched_text(store.device, KOVA_TYPE_CONTACT, out->id);
+                    } else if (out->in->kept.type >= KOVA_TYPE_MESSAGE) {
+                        text = last_message();
+                    } else {
+                        return;  // the appointment conversion has tests of its own
+                    }
+                    std::string luid = "X-IRMC-LUID:" + std::string(out->id) + "\n";
+                    if (text.find(luid) != std::string::npos) text.erase(text.find(luid), luid.size());
+                    if (whole.empty()) whole = text;
+                    EXPECT_EQ(text, whole);
+                });
+        }
+    }
+}
+
+TEST(OutOfMemory, ModifyingChangesTheWholeObjectOrNothing)
+{
+    Stored store;
+    Kept changed = first_object(store.device, kDoeChanged);
+    ASSERT_EQ(KOVA_ModifyObject(KOVA_TYPE_CONTACT, store.contact.c_str(), &changed.record), 0u);
+    model::ReleaseRecord(changed.type, &changed.record);
+    const std::string whole = fetched_text(store.device, KOVA_TYPE_CONTACT, store.contact);
+    // Put back as each round starts: the e-mail address that kDoe lacks stays.
+    Kept original = first_object(store.device, kDoe);
+    ASSERT_EQ(KOVA_ModifyObject(KOVA_TYPE_CONTACT, store.contact.c_str(), &original.record), 0u);
+    model::ReleaseRecord(original.type, &original.record);
+    const std::string unchanged = fetched_text(store.device, KOVA_TYPE_CONTACT, store.contact);
+    ASSERT_NE(whole, unchanged);
+    // Putting a record onto an item allocates nothing of the model's.
+    for (Source source : {Source::New, Source::Sqlite}) {
+        struct Outcome { uint32_t result; std::shared_ptr<Input> in; };
+        fail_each(
+            source,
+            [&] {
+                Kept original = first_object(store.device, kDoe);
+                EXPECT_EQ(KOVA_ModifyObject(KOVA_TYPE_CONTACT, store.contact.c_str(), &original.record), 0u);
+                model::ReleaseRecord(original.type, &original.record);
+                return std::make_shared<Input>(first_object(store.device, kDoeChanged), dump_store());
+            },
+            [&](std::shared_ptr<Input> &in) {
+                return Outcome{KOVA_ModifyObject(KOVA_TYPE_CONTACT, store.contact.c_str(), &in->kept.record), in};
+            },
+            [&](const Outcome &out) {
+                std::string now = fetched_text(store.device, KOVA_TYPE_CONTACT, store.contact);
+                if (out.result == 0) {
+                    EXPECT_EQ(now, whole);
+                } else {
+                    EXPECT_TRUE(out.result == 11 || out.result == 14) << out.result;
+                    EXPECT_EQ(now, unchanged);
+                    EXPECT_EQ(dump_store(), out.in->before);
+                }
+            });
+    }
+}
+
+TEST(OutOfMemory, FindingAnswersFoundOrNotAndChangesNothing)
+{
+    Stored store;
+    // The search allocates nothing of the model's.
+    for (Source source : {Source::New, Source::Sqlite}) {
+        struct Outcome { uint32_t found; std::shared_ptr<Input> in; char id[KOVA_ID_CAPACITY]; };
+        fail_each(
+            source,
+            [&] {
+                auto out = std::make_shared<Outcome>();
+                out->in = std::make_shared<Input>(first_object(store.device, kDoe), dump_store());
+                std::strcpy(out->id, "untouched");
+                return out;
+            },
+            [&](std::shared_ptr<Outcome> &out) {
+                out->found = KOVA_FindObject(KOVA_TYPE_CONTACT, &out->in->kept.record, out->id);
+                return out;
+            },
+            [&](const std::shared_ptr<Outcome> &out) {
+                EXPECT_EQ(out->id, out->found == 1 ? store.contact : "untouched");
+                EXPECT_LE(out->found, 1u);
+                EXPECT_EQ(dump_store(), out->in->before);
+            });
+    }
+}
+
+TEST(OutOfMemory, FetchingFillsTheWholeRecordOrLeavesItEmpty)
+{
+    Stored store;
+    for (uint32_t type : {KOVA_TYPE_CONTACT, KOVA_TYPE_CALENDAR}) {
+        const std::string &id = type == KOVA_TYPE_CONTACT ? store.contact : store.appointment;
+        const std::string whole = fetched_text(store.device, type, id);
+        // The appointment conversion is tested for its own allocations.
+        std::vector<Source> sources = {Source::New, Source::Sqlite};
+        if (type == KOVA_TYPE_CONTACT) sources.push_back(Source::Model);
+        for (Source source : sources) {
+            struct Outcome { uint32_t result; std::shared_ptr<ObjectRecord> record; };
+            fail_each(
+                source,
+                [&] { return Outcome{0, std::make_shared<ObjectRecord>()}; },
+                [&](Outcome &out) {
+                    out.result = KOVA_GetObjectById(type, id.c_str(), out.record.get());
+                    return out;
+                },
+                [&](const Outcome &out) {
+                    if (out.result == 0) {
+                        EXPECT_EQ(text_of(store.device, type, *out.record), whole);
+                    } else {
+                        EXPECT_EQ(out.result, 11u);
+                        EXPECT_TRUE(all_zero(*out.record));
+                    }
+                });
+        }
+    }
 }
 
 }  // namespace

@@ -269,10 +269,16 @@ TEST(Outlook, NeverReusesAnIdAndListsItemsInTheOrderFirstSaved)
     EXPECT_FALSE(before.Item(3));
     EXPECT_EQ(app->GetDefaultFolder(kFolderTasks)->Items().Count(), 0);
 
-    // The highest id deleted, and the store opened afresh: still not given out again.
-    Oid highest = third->oid();
+    // The highest id deleted, a task's, then a lower one, and the store opened afresh:
+    // the highest is still not given out again.
+    auto task = create<Task>(*app, kItemTask);
+    ASSERT_EQ(task->Save(), kOk);
+    Oid highest = task->oid();
+    EXPECT_GT(highest, third->oid());
+    ASSERT_EQ(task->Delete(), kOk);
     ASSERT_EQ(third->Delete(), kOk);
     third.reset();
+    task.reset();
     app->Logoff();
     ASSERT_EQ(app->Logon(0), kOk);
     EXPECT_GT(save_contact(*app, u"E", u""), highest);
@@ -497,21 +503,22 @@ TEST(Outlook, RefusesToSavePastTheLastId)
     TempDevice device;
     auto app = logged_on();
     ASSERT_TRUE(app);
-    ASSERT_NE(save_contact(*app, u"First", u""), 0u);
+    auto task = create<Task>(*app, kItemTask);
+    ASSERT_EQ(task->Save(), kOk);
     app->Logoff();
     sqlite3 *db = nullptr;
     ASSERT_EQ(sqlite3_open(store_path().c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, "UPDATE sqlite_sequence SET seq = 4294967294 WHERE name = 'items'",
-                           nullptr, nullptr, nullptr),
+    ASSERT_EQ(sqlite3_exec(db, "UPDATE tasks SET Oid = 4294967294", nullptr, nullptr, nullptr),
               SQLITE_OK);
     sqlite3_close(db);
 
+    // Contacts take their ids from the same space as tasks.
     ASSERT_EQ(app->Logon(0), kOk);
     EXPECT_EQ(save_contact(*app, u"Last", u""), 0xFFFFFFFFu);
     auto contact = create<Contact>(*app, kItemContact);
     EXPECT_EQ(contact->Save(), kFail);
     EXPECT_EQ(contact->oid(), 0u);
-    EXPECT_EQ(app->GetDefaultFolder(kFolderContacts)->Items().Count(), 2);
+    EXPECT_EQ(app->GetDefaultFolder(kFolderContacts)->Items().Count(), 1);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@ namespace {
 
 using testing::lines_starting;
 using testing::OpenStore;
+using testing::lines_starting;
 
 std::string vcard(const std::string &body)
 {

@@ -354,11 +354,16 @@ TextNode *FindParam(TextNode *list, const char *word)
 {
     if (!list || !word) return nullptr;
     size_t word_length = std::strlen(word);
+    // Only where the first letter matches, in either case, is the rest compared.
+    const char first = word[0];
+    const char first_lower = first >= 'A' && first <= 'Z' ? static_cast<char>(first + 32) : first;
     for (TextNode *node = list; node; node = node->Next) {
         const char *text = node->Text;
         if (!text || !*text) continue;
+        if (word_length == 0) return node;
         for (const char *start = text; *start; ++start) {
-            size_t k = 0;
+            if (*start != first && *start != first_lower) continue;
+            size_t k = 1;
             while (k < word_length && start[k] && ascii_upper(start[k]) == word[k]) ++k;
             if (k == word_length) return node;
         }
