@@ -101,17 +101,15 @@ TEST(Appointment, ExceptionsAreDeletedOccurrencesWrittenAtTheStartsTime)
 TEST(Appointment, EveryDateOfTheFirstExdateBecomesOneException)
 {
     testing::CalendarStore c("VEVENT");
-    char id[KOVA_ID_CAPACITY] = "";
-    testing::with_record(
+    testing::Kept k = testing::take_first(
         c.store.device,
-        c.text("DTSTART:20200310T090000Z\r\nRRULE:D1 #10\r\nEXDATE:20200311T090000Z\r\n"),
-        [&](uint32_t type, ObjectRecord &record) {
-            PropertyNode *exdate = record.Calendar.Appointment.ExDate;
-            const char *more[] = {"20200318T110000", "20200314", "", "20200315"};
-            for (unsigned i = 0; i < 4; ++i)
-                model::SetValue(exdate, model::copy_text(more[i]), i + 1);
-            EXPECT_EQ(KOVA_AddObject(type, &record, id), 0u);
-        });
+        c.text("DTSTART:20200310T090000Z\r\nRRULE:D1 #10\r\nEXDATE:20200311T090000Z\r\n"));
+    const char *more[] = {"20200318T110000", "20200314", "", "20200315"};
+    for (unsigned i = 0; i < 4; ++i)
+        model::SetValue(k.record.Calendar.Appointment.ExDate, model::copy_text(more[i]), i + 1);
+    char id[KOVA_ID_CAPACITY] = "";
+    EXPECT_EQ(KOVA_AddObject(k.type, &k.record, id), 0u);
+    model::ReleaseRecord(k.type, &k.record);
     EXPECT_EQ(lines_starting(c.fetch(id), "EXDATE"),
               "EXDATE:20200311T090000Z;20200318T090000Z;20200314T090000Z");
 }

@@ -201,14 +201,6 @@ TEST(Contact, IdChecks)
         std::memset(&record, 0, sizeof record);
         EXPECT_EQ(KOVA_ModifyObject(c.type, c.id, &record), c.modify);
     }
-    KOVA_Close();
-    ObjectRecord record{};
-    char id[KOVA_ID_CAPACITY] = "untouched";
-    EXPECT_EQ(KOVA_GetObjectById(0, "1", &record), 15u);
-    EXPECT_EQ(KOVA_ModifyObject(0, "1", &record), 15u);
-    EXPECT_EQ(KOVA_AddObject(0, &record, id), 15u);
-    EXPECT_EQ(KOVA_FindObject(0, &record, id), 0u);
-    EXPECT_STREQ(id, "untouched");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -14,6 +15,7 @@
 
 #include "convert/clock_fixture.h"
 #include "kova/kova.h"
+#include "model/record.h"
 #include "support/test_support.h"
 
 namespace kova::testing {
@@ -49,27 +51,54 @@ inline std::vector<Added> add_text(const TempDevice &device, std::string_view te
     return added;
 }
 
-// The first object of the text as the reader delivers it, copied out of the callback
-// by adding it nowhere: the callback runs fn on the record.
-template <class Fn> void with_record(const TempDevice &device, std::string_view text, Fn fn)
+// A record of the caller's own: the first object of the text, taken over from the reader
+// (which lends its record only for the callback) as a caller that keeps it would.
+struct Kept {
+    bool taken = false;
+    uint32_t type = 0;
+    ObjectRecord record{};
+};
+
+inline Kept take_first(const TempDevice &device, std::string_view text)
 {
-    write_file(device.path("record.vobj"), text);
-    auto call = [](uint32_t type, ObjectRecord *record, uint32_t, void *context) {
-        (*static_cast<Fn *>(context))(type, *record);
+    Kept kept;
+    write_file(device.path("first.vobj"), text);
+    auto take = [](uint32_t type, ObjectRecord *record, uint32_t, void *context) {
+        auto &k = *static_cast<Kept *>(context);
+        if (k.taken) return;
+        k = {true, type, *record};
+        std::memset(record, 0, sizeof *record);
     };
-    EXPECT_EQ(KOVA_ReadObjects(device.wide_path("record.vobj").c_str(), call, &fn), 0u);
+    EXPECT_EQ(KOVA_ReadObjects(device.wide_path("first.vobj").c_str(), take, &kept), 0u);
+    EXPECT_TRUE(kept.taken);
+    return kept;
 }
 
-// The object fetched by id and written out as a file; the fetch's result goes to result.
+inline bool all_zero(const ObjectRecord &record)
+{
+    const auto *bytes = reinterpret_cast<const unsigned char *>(&record);
+    return std::all_of(bytes, bytes + sizeof record, [](unsigned char b) { return b == 0; });
+}
+
+// The record written out as a file (which releases it).
+inline std::string text_of(const TempDevice &device, uint32_t type, ObjectRecord &record)
+{
+    EXPECT_EQ(KOVA_WriteObject(type, &record, device.wide_path("out.vobj").c_str(), 1), 0u);
+    return read_file(device.path("out.vobj"));
+}
+
+// The object fetched by id and written out; without result, the fetch must succeed.
 inline std::string fetch_text(const TempDevice &device, uint32_t type, const std::string &id,
                               uint32_t *result = nullptr)
 {
     ObjectRecord record;
     uint32_t rc = KOVA_GetObjectById(type, id.c_str(), &record);
-    if (result) *result = rc;
-    if (rc != 0) return {};
-    EXPECT_EQ(KOVA_WriteObject(type, &record, device.wide_path("out.vobj").c_str(), 1), 0u);
-    return read_file(device.path("out.vobj"));
+    if (result) {
+        *result = rc;
+    } else {
+        EXPECT_EQ(rc, 0u) << id;
+    }
+    return rc == 0 ? text_of(device, type, record) : std::string();
 }
 
 // Adds the one object of the text and gives it back as written from the store.
@@ -86,14 +115,13 @@ inline std::string round_trip(OpenStore &store, std::string_view text, uint32_t 
 // id buffer left as it was).
 inline std::string find_id(const TempDevice &device, std::string_view text)
 {
-    std::string found;
-    with_record(device, text, [&](uint32_t type, ObjectRecord &record) {
-        char id[KOVA_ID_CAPACITY] = "untouched";
-        found = KOVA_FindObject(type, &record, id) == 1 ? id : "none";
-        if (found == "none") {
-            EXPECT_STREQ(id, "untouched");
-        }
-    });
+    Kept k = take_first(device, text);
+    char id[KOVA_ID_CAPACITY] = "untouched";
+    std::string found = KOVA_FindObject(k.type, &k.record, id) == 1 ? id : "none";
+    if (found == "none") {
+        EXPECT_STREQ(id, "untouched");
+    }
+    model::ReleaseRecord(k.type, &k.record);
     return found;
 }
 
@@ -107,10 +135,9 @@ inline std::string vcalendar(const std::string &item, const std::string &lines)
 // KOVA_ModifyObject on the id with the first object of the text; its result.
 inline uint32_t modify_text(const TempDevice &device, const std::string &id, std::string_view text)
 {
-    uint32_t result = 0xFFFFFFFFu;
-    with_record(device, text, [&](uint32_t type, ObjectRecord &record) {
-        result = KOVA_ModifyObject(type, id.c_str(), &record);
-    });
+    Kept k = take_first(device, text);
+    uint32_t result = KOVA_ModifyObject(k.type, id.c_str(), &k.record);
+    model::ReleaseRecord(k.type, &k.record);
     return result;
 }
 
