@@ -16,7 +16,6 @@
 #include "kova/kova.h"
 #include "model/alloc.h"
 #include "model/record.h"
-#include "pim/outlook.h"
 #include "store/store_fixture.h"
 
 namespace {
@@ -82,6 +81,7 @@ namespace kova::api {
 namespace {
 
 using testing::Kept;
+using testing::store_rows;
 using testing::take_first;
 using testing::TempDevice;
 
@@ -234,25 +234,6 @@ TEST(OutOfMemory, AHundredMegabyteNameThatCannotBeConvertedIsEmpty)
     EXPECT_EQ(length, 0u);
     EXPECT_EQ(name[0], u'\0');
     model::ReleaseRecord(KOVA_TYPE_CONTACT, &record);
-}
-
-// The rows that sql gives on the store, a line each, columns ended by "|".
-std::string store_rows(const std::string &sql)
-{
-    std::string out;
-    sqlite3 *db = nullptr;
-    if (sqlite3_open(pim::store_path().c_str(), &db) == SQLITE_OK)
-        sqlite3_exec(
-            db, sql.c_str(),
-            [](void *text, int n, char **values, char **) {
-                auto &rows = *static_cast<std::string *>(text);
-                for (int i = 0; i < n; ++i) rows += std::string(values[i] ? values[i] : "-") + "|";
-                rows += "\n";
-                return 0;
-            },
-            &out, nullptr);
-    sqlite3_close(db);
-    return out;
 }
 
 // Every row of every table of the store, to see that nothing stored changed.

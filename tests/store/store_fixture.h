@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include "convert/clock_fixture.h"
 #include "kova/kova.h"
 #include "model/record.h"
+#include "pim/outlook.h"
 #include "support/test_support.h"
 
 namespace kova::testing {
@@ -123,6 +125,25 @@ inline std::string find_id(const TempDevice &device, std::string_view text)
     }
     model::ReleaseRecord(k.type, &k.record);
     return found;
+}
+
+// The rows that sql gives on the store's database, a line each, columns ended by "|".
+inline std::string store_rows(const std::string &sql)
+{
+    std::string out;
+    sqlite3 *db = nullptr;
+    if (sqlite3_open(pim::store_path().c_str(), &db) == SQLITE_OK)
+        sqlite3_exec(
+            db, sql.c_str(),
+            [](void *text, int n, char **values, char **) {
+                auto &rows = *static_cast<std::string *>(text);
+                for (int i = 0; i < n; ++i) rows += std::string(values[i] ? values[i] : "-") + "|";
+                rows += "\n";
+                return 0;
+            },
+            &out, nullptr);
+    sqlite3_close(db);
+    return out;
 }
 
 // A vCalendar holding one item ("VEVENT" or "VTODO") made of the property lines.
