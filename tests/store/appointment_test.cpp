@@ -34,27 +34,14 @@ TEST(Appointment, PhoneStyleEventComesBackInTheStoreForm)
                            "RRULE:W1 TU TH #4\r\nEXDATE:20200312T090000Z\r\n"
                            "ATTENDEE;ROLE=ORGANIZER:Maja Lind <maja@example.org>\r\n"
                            "ATTENDEE:per@example.org\r\n"),
-              "BEGIN:VCALENDAR\n"
-              "VERSION:1.0\n"
-              "BEGIN:VEVENT\n"
-              "SUMMARY:Design review\n"
+              "BEGIN:VCALENDAR\nVERSION:1.0\nBEGIN:VEVENT\nSUMMARY:Design review\n"
               "DESCRIPTION;ENCODING=QUOTED-PRINTABLE:Bring the=0D=0A=\ndrawings\n"
-              "DTSTART:20200310T090000Z\n"
-              "DTEND:20200310T100000Z\n"
-              "CLASS:PRIVATE\n"
-              "PRIORITY:0\n"
-              "STATUS:NEEDS ACTION\n"
-              "LOCATION:Room 4\n"
-              "CATEGORIES:Work\n"
-              "DALARM:20200310T084500Z\n"
-              "RRULE:W1 TU TH #4\n"
-              "EXDATE:20200312T090000Z\n"
+              "DTSTART:20200310T090000Z\nDTEND:20200310T100000Z\nCLASS:PRIVATE\nPRIORITY:0\n"
+              "STATUS:NEEDS ACTION\nLOCATION:Room 4\nCATEGORIES:Work\nDALARM:20200310T084500Z\n"
+              "RRULE:W1 TU TH #4\nEXDATE:20200312T090000Z\n"
               "ATTENDEE;ROLE=ATTENDEE:Maja Lind  <maja@example.org>\n"
-              "ATTENDEE;ROLE=ATTENDEE:per@example.org\n"
-              "X-IRMC-LUID:00000001\n"
-              "X-BLUETOOTH-ALLDAYEVENT:FALSE\n"
-              "END:VEVENT\n"
-              "END:VCALENDAR\n");
+              "ATTENDEE;ROLE=ATTENDEE:per@example.org\nX-IRMC-LUID:00000001\n"
+              "X-BLUETOOTH-ALLDAYEVENT:FALSE\nEND:VEVENT\nEND:VCALENDAR\n");
     EXPECT_EQ(c.reported(), "");
 }
 

@@ -23,23 +23,10 @@ TEST(Task, PhoneStyleTaskComesBackInTheStoreForm)
                            "CATEGORIES:Home\r\nDTSTART:20200401\r\nDUE:20200415T170000\r\n"
                            "PRIORITY:2\r\nSTATUS:NEEDS ACTION\r\nCLASS:CONFIDENTIAL\r\n"
                            "DALARM:20200410T090000\r\nRRULE:MD1 15 #3\r\n"),
-              "BEGIN:VCALENDAR\n"
-              "VERSION:1.0\n"
-              "BEGIN:VTODO\n"
-              "CATEGORIES:Home\n"
-              "CLASS:PRIVATE\n"
-              "COMPLETED:\n"
-              "DESCRIPTION:Forms in the drawer\n"
-              "DTSTART:20200401\n"
-              "DUE:20200415\n"
-              "PRIORITY:2\n"
-              "STATUS:NEEDS ACTION\n"
-              "SUMMARY:File taxes\n"
-              "DALARM:20200410T090000\n"
-              "RRULE:MD1 15 #3\n"
-              "X-IRMC-LUID:00000001\n"
-              "END:VTODO\n"
-              "END:VCALENDAR\n");
+              "BEGIN:VCALENDAR\nVERSION:1.0\nBEGIN:VTODO\nCATEGORIES:Home\nCLASS:PRIVATE\n"
+              "COMPLETED:\nDESCRIPTION:Forms in the drawer\nDTSTART:20200401\nDUE:20200415\n"
+              "PRIORITY:2\nSTATUS:NEEDS ACTION\nSUMMARY:File taxes\nDALARM:20200410T090000\n"
+              "RRULE:MD1 15 #3\nX-IRMC-LUID:00000001\nEND:VTODO\nEND:VCALENDAR\n");
     EXPECT_EQ(t.reported(), "");
 }
 
