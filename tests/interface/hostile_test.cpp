@@ -158,10 +158,9 @@ TEST(Hostile, AFullStoreRefusesAnAddAndKeepsWhatItHad)
         ::setenv("KOVA_DEVICE_ROOT", root.c_str(), 1);
         ASSERT_EQ(KOVA_Open(), 0u);
         auto add = [&](const std::string &name, size_t note_bytes, uint32_t expected) {
-            std::vector<testing::Added> added = testing::add_text(device, contact(name, note_bytes));
-            EXPECT_EQ(added.size(), 1u);
-            EXPECT_EQ(added.empty() ? 0 : added[0].result, expected);
-            return added.empty() ? std::string() : added[0].id;
+            testing::Added added = testing::add_one(device, contact(name, note_bytes));
+            EXPECT_EQ(added.result, expected);
+            return added.id;
         };
         auto fetch_all = [&](const std::vector<std::string> &ids) {
             std::vector<std::string> texts;

@@ -257,12 +257,9 @@ const std::string kDoeChanged = "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe;John;Q;Mr.;
 
 // An open store with a contact, an appointment, a task and a message in it.
 struct Stored : testing::OpenStore {
-    std::string add(const std::string &text)
-    {
-        std::vector<testing::Added> added = testing::add_text(device, text);
-        return added.empty() ? std::string() : added[0].id;
-    }
-    std::string contact = add(kDoe), appointment = add(kCalendar), message = add(kMessage);
+    std::string contact = testing::add_id(device, kDoe),
+                appointment = testing::add_text(device, kCalendar).at(0).id,
+                message = testing::add_id(device, kMessage);
 };
 
 TEST(OutOfMemory, AddingStoresTheWholeObjectOrNothing)

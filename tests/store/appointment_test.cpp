@@ -179,12 +179,10 @@ TEST(Appointment, AttendeesSplitIntoNameAndAddress)
 TEST(Appointment, ModifyReplacesRecurrenceReminderAndAttendees)
 {
     testing::CalendarStore c("VEVENT");
-    std::vector<testing::Added> added = testing::add_text(
+    const std::string id = testing::add_id(
         c.store.device, c.text("SUMMARY:Stand-up\r\nDTSTART:20200310T090000Z\r\nCLASS:PRIVATE\r\n"
                                "RRULE:W1 MO TU WE TH FR #0\r\nDALARM:20200310T084500Z\r\n"
                                "ATTENDEE:a@x\r\nATTENDEE:b@x\r\n"));
-    ASSERT_EQ(added.size(), 1u);
-    std::string id = added[0].id;
     auto modify = [&](const std::string &lines) {
         EXPECT_EQ(testing::modify_text(c.store.device, id, c.text(lines)), 0u);
         return lines_starting(c.fetch(id), "SUMMARY|DTSTART|CLASS|DALARM|RRULE|ATTENDEE");

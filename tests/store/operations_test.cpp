@@ -8,9 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "base/utf16.h"
-#include "convert/message_date.h"
-#include "pim/mail.h"
 #include "store/store_fixture.h"
 
 namespace kova::store {
@@ -24,32 +21,16 @@ std::string vmessage(const std::string &top, const std::string &body)
            "END:VBODY\r\nEND:VENV\r\nEND:VMSG\r\n";
 }
 
-const std::string kDate = "Date:Sat, 5 Dec 2026 09:12:00 +0100\r\n";
+// Sat, 5 Dec 2026 09:12:00 +0100 as a FILETIME.
+const std::string kDate = "Date:Sat, 5 Dec 2026 09:12:00 +0100\r\n", kFileTime = "134409319200000000";
 
-struct Stored {
-    uint32_t flags;
-    uint64_t date;
-    std::string subject;
-    std::string body;
-};
-
-// The message with that id as the message store keeps it.
-Stored stored_message(const std::string &id)
+// The message with that id as the message store keeps it: flags, date, subject and body.
+std::string stored_message(const std::string &id)
 {
-    std::unique_ptr<pim::MailStore> mail;
-    EXPECT_TRUE(pim::MailOpen(mail, 0));
-    pim::StoreMessage m{};
-    m.Id = static_cast<uint32_t>(std::stoul(id, nullptr, 16));
-    m.Flags = pim::kMailFetchById;
-    Stored s{};
-    if (pim::MailGet(*mail, m)) {
-        s.flags = m.Flags;
-        s.date = m.Date;
-        s.subject = base::utf16_to_utf8(pim::MailGetField(m, u"Subject", 0).value_or(u"(none)"));
-        s.body = base::utf16_to_utf8(std::u16string(m.Body ? m.Body : u"", m.BodyLength));
-    }
-    pim::MailFree(m);
-    return s;
+    return testing::store_rows(
+        "SELECT Flags, Date, (SELECT Value FROM message_headers h WHERE h.Id = m.Id AND "
+        "h.Name = 'Subject'), Body FROM messages m WHERE Id = " +
+        std::to_string(std::stoul(id, nullptr, 16)));
 }
 
 using testing::find_id;
@@ -83,16 +64,12 @@ TEST(Operations, MessagesLandInTheirFolderAndAreFoundAgain)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         std::string text = vmessage(c.top, kDate + "Subject:" + c.name + "\r\n" + c.content);
-        std::vector<testing::Added> added = testing::add_text(store.device, text);
-        ASSERT_EQ(added.size(), 1u);
-        EXPECT_EQ(added[0].type, c.type);
-        EXPECT_EQ(added[0].result, 0u);
-        Stored s = stored_message(added[0].id);
-        EXPECT_EQ(s.flags, c.flags);
-        EXPECT_EQ(s.subject, c.name);
-        EXPECT_EQ(s.body, c.body);
-        EXPECT_EQ(s.date, convert::MessageDateToFileTime("Sat, 5 Dec 2026 09:12:00 +0100"));
-        EXPECT_EQ(find_id(store.device, text), c.findable ? added[0].id : "none");
+        testing::Added added = testing::add_one(store.device, text);
+        EXPECT_EQ(added.type, c.type);
+        EXPECT_EQ(added.result, 0u);
+        EXPECT_EQ(stored_message(added.id), std::to_string(c.flags) + "|" + kFileTime + "|" +
+                                                c.name + "|" + c.body + "|\n");
+        EXPECT_EQ(find_id(store.device, text), c.findable ? added.id : "none");
     }
     const std::string subject = "Subject:outbox\r\n\r\nx\r\n";
     EXPECT_NE(find_id(store.device, vmessage("X-BT-FOLDER:OUTBOX\r\n", kDate + subject)), "none");
@@ -156,23 +133,14 @@ TEST(Operations, FindsContactsAppointmentsAndTasks)
 TEST(Operations, ModifyingAMessage)
 {
     OpenStore store;
-    std::vector<testing::Added> added =
-        testing::add_text(store.device, vmessage("", kDate + "Subject:old\r\n\r\nold body\r\n"));
-    ASSERT_EQ(added.size(), 1u);
-    std::string replacement = vmessage("X-IRMC-STATUS:UNREAD\r\n", "Subject:new\r\n\r\nnew body\r\n");
-    struct Case {
-        std::string id;
-        uint32_t result;
-    };
-    for (const Case &c : {Case{added[0].id, 0}, Case{"7fffffff", 6}, Case{"x", 9}})
-        EXPECT_EQ(testing::modify_text(store.device, c.id, replacement), c.result) << c.id;
-    Stored s = stored_message(added[0].id);
-    EXPECT_EQ(s.subject, "new");
-    EXPECT_EQ(s.body, "new body");
-    EXPECT_EQ(s.flags, 0x21300FEu | 0x100000u);  // the fetched read flag stays
-    EXPECT_EQ(s.date, convert::MessageDateToFileTime("Sat, 5 Dec 2026 09:12:00 +0100"));  // no Date
-    ObjectRecord record;
-    EXPECT_EQ(KOVA_GetObjectById(3, added[0].id.c_str(), &record), 16u);
+    const std::string id =
+        testing::add_id(store.device, vmessage("", kDate + "Subject:old\r\n\r\nold body\r\n"));
+    EXPECT_EQ(testing::modify_text(store.device, id, vmessage("X-IRMC-STATUS:UNREAD\r\n",
+                                                              "Subject:new\r\n\r\nnew body\r\n")),
+              0u);
+    // The fetched read flag stays, and so does the date (the record has none).
+    EXPECT_EQ(stored_message(id),
+              std::to_string(0x21300FEu | 0x100000u) + "|" + kFileTime + "|new|new body|\n");
 }
 
 std::string vnote(const std::string &summary_line, const std::string &body)
@@ -184,11 +152,8 @@ TEST(Operations, NotesAreFilesNamedAfterTheirSummary)
 {
     OpenStore store;
     std::string documents = store.device.path("Documents/");
-    std::vector<testing::Added> added =
-        testing::add_text(store.device, vnote("SUMMARY:Shopping: milk/eggs?\r\n", "milk"));
-    ASSERT_EQ(added.size(), 1u);
-    EXPECT_EQ(added[0].result, 0u);
-    EXPECT_EQ(added[0].id, "Shopping: milk/eggs?");
+    EXPECT_EQ(testing::add_id(store.device, vnote("SUMMARY:Shopping: milk/eggs?\r\n", "milk")),
+              "Shopping: milk/eggs?");
     std::string file = documents + "Shopping milkeggs.pwi";
     EXPECT_NE(testing::read_file(file).find("milk"), std::string::npos);
     EXPECT_EQ(find_id(store.device, vnote("SUMMARY:Shopping: milk/eggs?\r\n", "x")),
@@ -201,17 +166,12 @@ TEST(Operations, NotesAreFilesNamedAfterTheirSummary)
     EXPECT_FALSE(std::filesystem::exists(file));
     EXPECT_NE(testing::read_file(documents + "Groceries.pwi").find("bread"), std::string::npos);
 
-    added = testing::add_text(store.device, vnote("", "no name"));
-    ASSERT_EQ(added.size(), 1u);
-    EXPECT_EQ(added[0].result, 10u);
-    EXPECT_EQ(added[0].id, "untouched");
-
+    testing::Added nameless = testing::add_one(store.device, vnote("", "no name"));
+    EXPECT_EQ(nameless.result, 10u);
+    EXPECT_EQ(nameless.id, "untouched");
     const std::string long_name(600, 'n');
-    added = testing::add_text(store.device, vnote("SUMMARY:" + long_name + "\r\n", "x"));
-    ASSERT_EQ(added.size(), 1u);
-    EXPECT_EQ(added[0].id, long_name.substr(0, KOVA_ID_CAPACITY - 1));
-    ObjectRecord record;
-    EXPECT_EQ(KOVA_GetObjectById(2, "Groceries", &record), 16u);
+    EXPECT_EQ(testing::add_id(store.device, vnote("SUMMARY:" + long_name + "\r\n", "x")),
+              long_name.substr(0, KOVA_ID_CAPACITY - 1));
 }
 
 }  // namespace

@@ -103,14 +103,26 @@ inline std::string fetch_text(const TempDevice &device, uint32_t type, const std
     return rc == 0 ? text_of(device, type, record) : std::string();
 }
 
+// Adds the one object of the text: its type, result and id.
+inline Added add_one(const TempDevice &device, std::string_view text)
+{
+    std::vector<Added> added = add_text(device, text);
+    EXPECT_EQ(added.size(), 1u);
+    return added.size() == 1 ? added[0] : Added{~0u, ~0u, "none added"};
+}
+
+// The id of the one object of the text, which must be added.
+inline std::string add_id(const TempDevice &device, std::string_view text)
+{
+    Added added = add_one(device, text);
+    EXPECT_EQ(added.result, 0u);
+    return added.id;
+}
+
 // Adds the one object of the text and gives it back as written from the store.
 inline std::string round_trip(OpenStore &store, std::string_view text, uint32_t type)
 {
-    std::vector<Added> added = add_text(store.device, text);
-    EXPECT_EQ(added.size(), 1u);
-    if (added.size() != 1) return {};
-    EXPECT_EQ(added[0].result, 0u);
-    return fetch_text(store.device, type, added[0].id);
+    return fetch_text(store.device, type, add_id(store.device, text));
 }
 
 // KOVA_FindObject on the first object of the text: the id found, or "none" (and the
