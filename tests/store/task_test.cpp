@@ -59,6 +59,9 @@ TEST(Task, DatesPriorityStatusClassAndRules)
     expect_cases("VTODO", states, "", "", "CLASS|COMPLETED|STATUS");
     const LineCase rules[] = {
         {"a series from the due date", "DUE:20200403\r\nRRULE:W1 FR #0", "RRULE:W1 FR #0", ""},
+        {"or from the start date, counted to its end",
+         "DTSTART:20200401\r\nDUE:20200403\r\nRRULE:D1 #9 20200405T120000Z",
+         "RRULE:D1 #5 20200405T120000Z", ""},
         {"a rule that cannot be expressed", "DUE:20200403\r\nRRULE:W1", "", testing::kOneTime},
         {"a rule that does not parse leaves the new series daily", "RRULE:X1", "RRULE:D1 #0",
          "KOVA:  ERG_Parse failed (code=19)\n"},
