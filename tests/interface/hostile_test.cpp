@@ -1,7 +1,6 @@
-// The public functions on a hostile machine: a full device under an object file, a
-// device root that cannot be written, a registry file of junk, a log address where
-// nobody listens, and a file cut short or deleted while it is read. Each ends in a
-// result, with what was stored before left as it was.
+// The public functions on a hostile machine: a full device or store, a device root that
+// cannot be written, a registry of junk, a log nobody hears, and a file cut short or
+// deleted while it is read. Each ends in a result, with what was stored before kept.
 #include <gtest/gtest.h>
 
 #include <sched.h>
@@ -19,12 +18,15 @@
 #include "kova/kova.h"
 #include "model/record.h"
 #include "pim/database.h"
-#include "support/test_support.h"
+#include "store/store_fixture.h"
 
 namespace kova::api {
 namespace {
 
+using testing::all_zero;
+using testing::Kept;
 using testing::LogReceiver;
+using testing::take_first;
 using testing::TempDevice;
 using testing::widen;
 
@@ -34,10 +36,12 @@ std::string contact(const std::string &name, size_t note_bytes = 0)
            std::string(note_bytes, 'n') + "\r\nEND:VCARD\r\n";
 }
 
+// The names of the objects read; after the first, the file can be cut to a length
+// (or deleted, at -1).
 struct Seen {
     std::vector<std::string> names;
-    void (*during)(const std::string &path) = nullptr;  // run after the first object
     std::string path;
+    off_t cut = -2;
 };
 
 void collect(uint32_t type, ObjectRecord *record, uint32_t, void *context)
@@ -46,7 +50,8 @@ void collect(uint32_t type, ObjectRecord *record, uint32_t, void *context)
     char16_t name[64];
     KOVA_GetObjectName(type, record, name, 64);
     seen.names.push_back(base::utf16_to_utf8(name));
-    if (seen.names.size() == 1 && seen.during) seen.during(seen.path);
+    if (seen.names.size() != 1 || seen.cut < -1) return;
+    EXPECT_EQ(seen.cut < 0 ? std::remove(seen.path.c_str()) : truncate(seen.path.c_str(), seen.cut), 0);
 }
 
 uint32_t read_names(const std::string &path, Seen &seen)
@@ -55,28 +60,17 @@ uint32_t read_names(const std::string &path, Seen &seen)
     return KOVA_ReadObjects(widen(path).c_str(), collect, &seen);
 }
 
-// A contact record of the caller's own, read from text.
-ObjectRecord contact_record(const TempDevice &device, const std::string &text)
+// Writes blocks into a new file until the device takes no more.
+bool fill(const std::string &path, size_t block_size)
 {
-    struct Kept { bool taken = false; ObjectRecord record{}; } kept;
-    testing::write_file(device.path("source.vcf"), text);
-    KOVA_ReadObjects(
-        device.wide_path("source.vcf").c_str(),
-        [](uint32_t, ObjectRecord *record, uint32_t, void *context) {
-            auto &k = *static_cast<Kept *>(context);
-            if (k.taken) return;
-            k = {true, *record};
-            std::memset(record, 0, sizeof *record);
-        },
-        &kept);
-    EXPECT_TRUE(kept.taken);
-    return kept.record;
-}
-
-bool released(const ObjectRecord &record)
-{
-    const auto *bytes = reinterpret_cast<const unsigned char *>(&record);
-    return std::all_of(bytes, bytes + sizeof record, [](unsigned char b) { return b == 0; });
+    FILE *filler = std::fopen(path.c_str(), "w");
+    if (!filler) return false;
+    std::string block(block_size, 'f');
+    while (std::fwrite(block.data(), 1, block.size(), filler) == block.size() &&
+           std::fflush(filler) == 0) {
+    }
+    std::fclose(filler);
+    return true;
 }
 
 // A full device takes nothing, and each line that could not be written is logged; the
@@ -86,16 +80,15 @@ TEST(Hostile, WritingOntoAFullDeviceLogsEachLostLine)
     TempDevice device;
     LogReceiver log(device);
     for (uint32_t overwrite : {1u, 0u}) {
-        ObjectRecord record = contact_record(device, contact("Maja Lind"));
-        EXPECT_EQ(KOVA_WriteObject(KOVA_TYPE_CONTACT, &record, u"/dev/full", overwrite), 0u);
-        EXPECT_TRUE(released(record));
+        Kept kept = take_first(device, contact("Maja Lind"));
+        EXPECT_EQ(KOVA_WriteObject(KOVA_TYPE_CONTACT, &kept.record, u"/dev/full", overwrite), 0u);
+        EXPECT_TRUE(all_zero(kept.record));
     }
     // BEGIN, VERSION and END are fixed lines; N, FN and NOTE are property lines.
     const char *fixed = "KOVA:  Unable to put vCard string to file";
     const char *property = "KOVA:  Unable to put string to file";
-    std::vector<std::string> one = {fixed, fixed, property, property, property, fixed};
-    std::vector<std::string> both = one;
-    both.insert(both.end(), one.begin(), one.end());
+    std::vector<std::string> both;
+    for (int i = 0; i < 2; ++i) both.insert(both.end(), {fixed, fixed, property, property, property, fixed});
     EXPECT_EQ(log.texts(), both);
 }
 
@@ -120,47 +113,12 @@ TEST(Hostile, AFullTmpfsKeepsWhatWasStoredBefore)
     std::string stored = mounted + "/contacts.vcf";
     const std::string before = contact("Stored Before");
     testing::write_file(stored, before);
-    // Fill the device to its last few bytes.
-    {
-        FILE *filler = std::fopen((mounted + "/filler").c_str(), "w");
-        ASSERT_NE(filler, nullptr);
-        std::string block(512, 'f');
-        while (std::fwrite(block.data(), 1, block.size(), filler) == block.size() &&
-               std::fflush(filler) == 0) {
-        }
-        std::fclose(filler);
-    }
-    ObjectRecord record = contact_record(device, contact("Added After", 4000));
-    EXPECT_EQ(KOVA_WriteObject(KOVA_TYPE_CONTACT, &record, widen(stored).c_str(), 0), 0u);
-    EXPECT_TRUE(released(record));
+    ASSERT_TRUE(fill(mounted + "/filler", 512));  // to its last few bytes
+    Kept kept = take_first(device, contact("Added After", 4000));
+    EXPECT_EQ(KOVA_WriteObject(KOVA_TYPE_CONTACT, &kept.record, widen(stored).c_str(), 0), 0u);
+    EXPECT_TRUE(all_zero(kept.record));
     EXPECT_EQ(testing::read_file(stored).substr(0, before.size()), before);
-    Seen seen;
-    read_names(stored, seen);
-    ASSERT_FALSE(seen.names.empty());
-    EXPECT_EQ(seen.names.front(), "Stored Before");
     umount2(mounted.c_str(), MNT_DETACH);  // so that the device folder can go
-}
-
-// The stored contacts, as written back out from the store.
-std::vector<std::string> fetch_all(const TempDevice &device, const std::vector<std::string> &ids)
-{
-    std::vector<std::string> texts;
-    for (const std::string &id : ids) {
-        ObjectRecord record;
-        EXPECT_EQ(KOVA_GetObjectById(KOVA_TYPE_CONTACT, id.c_str(), &record), 0u) << id;
-        EXPECT_EQ(KOVA_WriteObject(KOVA_TYPE_CONTACT, &record, device.wide_path("out.vcf").c_str(), 1), 0u);
-        texts.push_back(testing::read_file(device.path("out.vcf")));
-    }
-    return texts;
-}
-
-std::string add_contact(const TempDevice &device, const std::string &text, uint32_t expected)
-{
-    ObjectRecord record = contact_record(device, text);
-    char id[KOVA_ID_CAPACITY] = "untouched";
-    EXPECT_EQ(KOVA_AddObject(KOVA_TYPE_CONTACT, &record, id), expected);
-    model::ReleaseRecord(KOVA_TYPE_CONTACT, &record);
-    return id;
 }
 
 // A store that cannot grow: on a small tmpfs filled to the last block where the test may
@@ -177,16 +135,7 @@ TEST(Hostile, AFullStoreRefusesAnAddAndKeepsWhatItHad)
     };
     const Full kWays[] = {
         {"tmpfs filled up", true,
-         [](const std::string &root) {
-             FILE *filler = std::fopen((root + "/filler").c_str(), "w");
-             if (!filler) return false;
-             std::string block(4096, 'f');
-             while (std::fwrite(block.data(), 1, block.size(), filler) == block.size() &&
-                    std::fflush(filler) == 0) {
-             }
-             std::fclose(filler);
-             return true;
-         },
+         [](const std::string &root) { return fill(root + "/filler", 4096); },
          [](const std::string &root) { std::remove((root + "/filler").c_str()); }},
         {"database capped", false,
          [](const std::string &) {
@@ -211,86 +160,83 @@ TEST(Hostile, AFullStoreRefusesAnAddAndKeepsWhatItHad)
         }
         ::setenv("KOVA_DEVICE_ROOT", root.c_str(), 1);
         ASSERT_EQ(KOVA_Open(), 0u);
-        std::vector<std::string> ids = {add_contact(device, contact("Stored Before"), 0),
-                                        add_contact(device, contact("Also Before", 3000), 0)};
-        const std::vector<std::string> before = fetch_all(device, ids);
+        auto add = [&](const std::string &name, size_t note_bytes, uint32_t expected) {
+            testing::Added added = testing::add_one(device, contact(name, note_bytes));
+            EXPECT_EQ(added.result, expected);
+            return added.id;
+        };
+        auto fetch_all = [&](const std::vector<std::string> &ids) {
+            std::vector<std::string> texts;
+            for (const std::string &id : ids)
+                texts.push_back(testing::fetch_text(device, KOVA_TYPE_CONTACT, id));
+            return texts;
+        };
+        std::vector<std::string> ids = {add("Stored Before", 0, 0), add("Also Before", 3000, 0)};
+        const std::vector<std::string> before = fetch_all(ids);
         ASSERT_TRUE(way.fill(root));
         // Larger than any log the store has written so far, so that it must grow.
-        EXPECT_EQ(add_contact(device, contact("Added After", 200000), 14), "");
-        EXPECT_EQ(fetch_all(device, ids), before);
+        EXPECT_EQ(add("Added After", 200000, 14), "");
+        EXPECT_EQ(fetch_all(ids), before);
         way.free(root);
-        ids.push_back(add_contact(device, contact("Added After", 200000), 0));
-        EXPECT_EQ(fetch_all(device, ids).front(), before.front());
+        ids.push_back(add("Added After", 200000, 0));
+        EXPECT_EQ(fetch_all(ids).front(), before.front());
         EXPECT_EQ(KOVA_Close(), 0u);
         umount2(root.c_str(), MNT_DETACH);  // where it was mounted
     }
 }
 
-// A device root that is a plain file: the store cannot open and nothing can be created
-// in it, while reading and writing files elsewhere go on as before.
+// A device root that is a plain file: reading and writing files elsewhere go on as
+// before; a file that cannot be created answers 7 and leaves the record to the caller.
 TEST(Hostile, AnUnwritableDeviceRoot)
 {
     TempDevice device;
     std::string root = device.path("root-is-a-file");
     testing::write_file(root, "not a folder");
-    ::setenv("KOVA_DEVICE_ROOT", root.c_str(), 1);
-    EXPECT_EQ(KOVA_Open(), 14u);  // no store without a folder to keep it in
     testing::write_file(device.path("in.vcf"), contact("Maja Lind"));
+    Kept kept = take_first(device, contact("Maja Lind"));
+    ::setenv("KOVA_DEVICE_ROOT", root.c_str(), 1);
+    EXPECT_EQ(KOVA_Open(), 14u);
     Seen seen;
     EXPECT_EQ(read_names(device.path("in.vcf"), seen), 0u);
     EXPECT_EQ(seen.names, std::vector<std::string>{"Maja Lind"});
-    ObjectRecord record = contact_record(device, contact("Maja Lind"));
-    EXPECT_EQ(KOVA_WriteObject(KOVA_TYPE_CONTACT, &record, widen(root + "/out.vcf").c_str(), 1),
+    EXPECT_EQ(KOVA_WriteObject(KOVA_TYPE_CONTACT, &kept.record, widen(root + "/out.vcf").c_str(), 1),
               7u);
-    EXPECT_FALSE(released(record));  // 7 leaves the record to the caller
-    char id[KOVA_ID_CAPACITY] = "";
-    EXPECT_EQ(KOVA_AddObject(KOVA_TYPE_CONTACT, &record, id), 15u);
-    model::ReleaseRecord(KOVA_TYPE_CONTACT, &record);
+    EXPECT_FALSE(all_zero(kept.record));
+    model::ReleaseRecord(KOVA_TYPE_CONTACT, &kept.record);
     EXPECT_EQ(KOVA_Close(), 0u);
 }
 
-// Junk where the registry should be: the log stays off and the default charsets stand
-// (a value without CHARSET is read as 1252).
-TEST(Hostile, AMalformedRegistryFile)
+// A registry of junk leaves the log off and the default charsets standing (a value
+// without CHARSET is read as 1252); datagrams to a log address where nobody listens are
+// dropped. Either way every operation that logs answers as it would without a log.
+TEST(Hostile, ARegistryOfJunkOrALogThatNobodyHears)
 {
-    const std::string junk[] = {
+    const std::string registries[] = {
         std::string("\xff\xfe[\x00H\x00K\x00", 8),  // UTF-16 cut in the middle of a unit
         "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\Software\\Harvex\\BTConfig\\"
         "Debug\n\"LogIPAddr\"=dword:zz\n[HKEY_LOCAL_MACHINE\\Software\\Harvex\\BTConfig\\General]"
         "\n\"DefaultInputCharset\"=\"" + std::string(4000, 'A') + "\n\"x\"=hex:4\\\n",
         std::string("\x00\x01\x02\x03garbage\x00\xff", 13),
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Harvex\\"
+        "BTConfig\\Debug]\r\n\"LogIPAddr\"=dword:7f000002\r\n",
     };
-    for (const std::string &registry : junk) {
+    for (const std::string &registry : registries) {
         TempDevice device;
         testing::write_file(device.path("registry.reg"), registry);
         EXPECT_EQ(KOVA_Open(), 0u);
-        testing::write_file(device.path("in.vcf"), "BEGIN:VCARD\r\nVERSION:2.1\r\nN:x\r\nFN:Caf\xe9\r\nEND:VCARD\r\n");
-        Seen seen;
-        EXPECT_EQ(read_names(device.path("in.vcf"), seen), 0u);
-        EXPECT_EQ(seen.names, std::vector<std::string>{"Caf\xc3\xa9"});
+        testing::write_file(device.path("in.vcf"),
+                            "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe\r\n\r\nX-ODD:1\r\nEND:VCARD\r\n"
+                            "BEGIN:VCARD\r\nVERSION:2.1\r\nN:x\r\nFN:Caf\xe9\r\nEND:VCARD\r\n");
+        for (int i = 0; i < 20; ++i) {
+            Seen seen;
+            ASSERT_EQ(read_names(device.path("in.vcf"), seen), 0u);
+            EXPECT_EQ(seen.names, (std::vector<std::string>{"Doe", "Caf\xc3\xa9"}));
+            Kept kept = take_first(device, contact("Maja Lind"));
+            EXPECT_EQ(KOVA_WriteObject(KOVA_TYPE_CONTACT, &kept.record, u"/dev/full", 1), 0u);
+            EXPECT_EQ(KOVA_ReadObjects(device.wide_path("missing.vcf").c_str(), nullptr, nullptr), 7u);
+        }
         EXPECT_EQ(KOVA_Close(), 0u);
     }
-}
-
-// Datagrams to an address where no one listens are dropped: every operation that logs
-// still answers as it would without a log.
-TEST(Hostile, ALogAddressThatNobodyListensOn)
-{
-    TempDevice device;
-    device.write_registry("[HKEY_LOCAL_MACHINE\\Software\\Harvex\\BTConfig\\Debug]\r\n"
-                          "\"LogIPAddr\"=dword:7f000002\r\n");
-    EXPECT_EQ(KOVA_Open(), 0u);
-    testing::write_file(device.path("in.vcf"), "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe\r\n\r\nX-ODD:1\r\n"
-                                               "END:VCARD\r\n" + contact("Maja Lind"));
-    for (int i = 0; i < 50; ++i) {
-        Seen seen;
-        ASSERT_EQ(read_names(device.path("in.vcf"), seen), 0u);
-        EXPECT_EQ(seen.names.size(), 2u);
-        ObjectRecord record = contact_record(device, contact("Maja Lind"));
-        EXPECT_EQ(KOVA_WriteObject(KOVA_TYPE_CONTACT, &record, u"/dev/full", 1), 0u);
-        EXPECT_EQ(KOVA_ReadObjects(device.wide_path("missing.vcf").c_str(), nullptr, nullptr), 7u);
-    }
-    EXPECT_EQ(KOVA_Close(), 0u);
 }
 
 // A file deleted after its first object goes on being read from the open stream; one
@@ -301,25 +247,19 @@ TEST(Hostile, AFileCutOrDeletedWhileItIsRead)
 {
     const struct {
         const char *name;
-        void (*during)(const std::string &path);
+        off_t cut;
         uint32_t result;
         size_t objects;
-    } cases[] = {
-        {"deleted", [](const std::string &path) { std::remove(path.c_str()); }, 0, 3},
-        {"emptied", [](const std::string &path) { ASSERT_EQ(truncate(path.c_str(), 0), 0); }, 19, 1},
-        {"cut inside the second contact",
-         [](const std::string &path) { ASSERT_EQ(truncate(path.c_str(), 150000), 0); }, 19, 1},
-    };
+    } cases[] = {{"deleted", -1, 0, 3}, {"emptied", 0, 19, 1}, {"cut inside the second", 150000, 19, 1}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         TempDevice device;
-        LogReceiver log(device);
         // Each contact is larger than the stream's 64 KiB buffer, so the cut is met on disk.
         testing::write_file(device.path("in.vcf"), contact("First", 100000) +
                                                        contact("Second", 100000) +
                                                        contact("Third", 100000));
         Seen seen;
-        seen.during = c.during;
+        seen.cut = c.cut;
         EXPECT_EQ(read_names(device.path("in.vcf"), seen), c.result);
         EXPECT_EQ(seen.names.size(), c.objects);
         EXPECT_EQ(seen.names.front(), "First");

@@ -101,7 +101,6 @@ const struct {
     {"M15 #4", 0, kUntouched, kOneTime},
     {"", 0, kUntouched, kOneTime},
     {"Q1 MO", 1, kUntouched, "KOVA:  ERG_Parse failed (code=19)\n"},
-    {"D1 W1 MO", 1, kUntouched, "KOVA:  ERG_Parse failed (code=19)\n"},
 };
 
 TEST_F(PatternMapping, AppliesRulesToPatterns)

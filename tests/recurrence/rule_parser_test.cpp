@@ -57,7 +57,6 @@ const struct {
      "MP{i=1 n=2 [(1/0/)]} end=SU345678T000000Z"},
     {"days of the year: 1..366, six digits", "YD1 100 366$ 0000100 367", "YD{i=1 n=2 [100 366$ 10]}"},
     {"M: count, then end date", "M15 #4 19991231T000000Z", "M{i=15 n=4} end=19991231T000000Z"},
-    {"M: end date, then count", "M15 19991231T000000Z #4", "M{i=15 n=4} end=19991231T000000Z"},
     {"four levels, end date last", "YD1 100 #0 MP2 1+ MO W1 TU M5 #3 20000101T000000Z",
      "YD{i=1 n=0 [100] MP{i=2 n=2 [(1/MO/)] W{i=1 n=2 [TU] M{i=5 n=3}}}} end=20000101T000000Z"},
     {"digits first", "1999", "19 none"},

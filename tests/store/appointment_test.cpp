@@ -19,19 +19,12 @@ using testing::expect_cases;
 using testing::LineCase;
 using testing::lines_starting;
 
-struct Calendar : testing::CalendarStore {
-    Calendar() : CalendarStore("VEVENT") {}
-};
-
-constexpr const char *kOneTime =
-    "KOVA:  The Extended Rule Grammar could not be translated to an\n"
-    "       Outlook Recurrence pattern. Item will be sent as One-time.\n";
-constexpr const char *kTooEarly =
-    "KOVA:  DALARM 'Reminder date/time' is more than 45 days before the START date.\n";
+using testing::kOneTime;
+using testing::kTooEarly;
 
 TEST(Appointment, PhoneStyleEventComesBackInTheStoreForm)
 {
-    Calendar c;
+    testing::CalendarStore c("VEVENT");
     EXPECT_EQ(c.round_trip("SUMMARY:Design review\r\n"
                            "DESCRIPTION;ENCODING=QUOTED-PRINTABLE:Bring the=0D=0Adrawings\r\n"
                            "DTSTART:20200310T090000Z\r\nDTEND:20200310T100000Z\r\n"
@@ -41,55 +34,27 @@ TEST(Appointment, PhoneStyleEventComesBackInTheStoreForm)
                            "RRULE:W1 TU TH #4\r\nEXDATE:20200312T090000Z\r\n"
                            "ATTENDEE;ROLE=ORGANIZER:Maja Lind <maja@example.org>\r\n"
                            "ATTENDEE:per@example.org\r\n"),
-              "BEGIN:VCALENDAR\n"
-              "VERSION:1.0\n"
-              "BEGIN:VEVENT\n"
-              "SUMMARY:Design review\n"
+              "BEGIN:VCALENDAR\nVERSION:1.0\nBEGIN:VEVENT\nSUMMARY:Design review\n"
               "DESCRIPTION;ENCODING=QUOTED-PRINTABLE:Bring the=0D=0A=\ndrawings\n"
-              "DTSTART:20200310T090000Z\n"
-              "DTEND:20200310T100000Z\n"
-              "CLASS:PRIVATE\n"
-              "PRIORITY:0\n"
-              "STATUS:NEEDS ACTION\n"
-              "LOCATION:Room 4\n"
-              "CATEGORIES:Work\n"
-              "DALARM:20200310T084500Z\n"
-              "RRULE:W1 TU TH #4\n"
-              "EXDATE:20200312T090000Z\n"
+              "DTSTART:20200310T090000Z\nDTEND:20200310T100000Z\nCLASS:PRIVATE\nPRIORITY:0\n"
+              "STATUS:NEEDS ACTION\nLOCATION:Room 4\nCATEGORIES:Work\nDALARM:20200310T084500Z\n"
+              "RRULE:W1 TU TH #4\nEXDATE:20200312T090000Z\n"
               "ATTENDEE;ROLE=ATTENDEE:Maja Lind  <maja@example.org>\n"
-              "ATTENDEE;ROLE=ATTENDEE:per@example.org\n"
-              "X-IRMC-LUID:00000001\n"
-              "X-BLUETOOTH-ALLDAYEVENT:FALSE\n"
-              "END:VEVENT\n"
-              "END:VCALENDAR\n");
+              "ATTENDEE;ROLE=ATTENDEE:per@example.org\nX-IRMC-LUID:00000001\n"
+              "X-BLUETOOTH-ALLDAYEVENT:FALSE\nEND:VEVENT\nEND:VCALENDAR\n");
     EXPECT_EQ(c.reported(), "");
 }
 
-// 2020-06-15 is a Monday; every series starts at 10:00 local time.
+// A daily series from 2020-06-15 10:00 local time: how it ends. The rule mapping itself
+// has tests of its own.
 TEST(Appointment, RulesGoInAsPatternsAndComeBackAsRules)
 {
     const LineCase cases[] = {
-        {"yearly on a day", "RRULE:YM1 6 #0 MD1 15 #1", "RRULE:YM1 6 #0 MD1 15 #1", ""},
-        {"n-th weekday", "RRULE:MP1 2+ TU #10", "RRULE:MP1 2+ TU #10", ""},
-        {"last weekday", "RRULE:MP1 1- FR #0", "RRULE:MP1 1- FR #0", ""},
-        {"second to last is the fourth", "RRULE:MP2 2- MO TU #0", "RRULE:MP2 4+ MO TU #0", ""},
-        {"every weekday", "RRULE:W1 MO TU WE TH FR #0", "RRULE:W1 MO TU WE TH FR #0", ""},
-        {"a count of 2 is not written", "RRULE:W2 SA #2", "RRULE:W2 SA", ""},
-        {"no count is 2", "RRULE:D1", "RRULE:D1", ""},
-        {"the largest count", "RRULE:D1 #2147483647", "RRULE:D1 #2147483647", ""},
         {"an end date counts its occurrences", "RRULE:D1 #5 20200620T080000Z",
          "RRULE:D1 #6 20200620T080000Z", ""},
         {"an end before the start keeps one", "RRULE:D1 #5 20200610T080000Z",
          "RRULE:D1 #1 20200610T080000Z", ""},
         {"count 0 wins over an end date", "RRULE:D1 #0 20200620T080000Z", "RRULE:D1 #0", ""},
-        {"the last day of the month", "RRULE:MD1 LD #0", "RRULE:MD1 1- #0", ""},
-        {"day 60 of the year is 1 March", "RRULE:YD1 60 #0", "RRULE:YM1 3 #0 MD1 1 #1", ""},
-        {"nested weekday of a month", "RRULE:YM1 6 #3 MP1 3+ SU", "RRULE:YM1 6 #3 MP1 3+ SU #1",
-         ""},
-        {"weekly without weekday", "RRULE:W1", "", kOneTime},
-        {"yearly without a day", "RRULE:YM1 6", "", kOneTime},
-        {"minutes", "RRULE:M60 #5", "", kOneTime},
-        {"an empty rule", "RRULE:", "", kOneTime},
         {"a rule that does not parse leaves the new series daily", "RRULE:X1", "RRULE:D1 #0",
          "KOVA:  ERG_Parse failed (code=19)\n"},
     };
@@ -108,8 +73,6 @@ TEST(Appointment, ExceptionsAreDeletedOccurrencesWrittenAtTheStartsTime)
         {"a day finds the occurrence on it", "EXDATE:20200319", "EXDATE:20200319T090000Z", ""},
         {"another time of day", "EXDATE:20200312T100000Z", "", missed("20200312T100000Z")},
         {"after the tenth", "EXDATE:20200320", "", missed("20200320")},
-        {"before the start", "EXDATE:20200309", "", missed("20200309")},
-        {"no such day", "EXDATE:20200230", "", missed("20200230")},
         {"not a date", "EXDATE:tomorrow", "",
          "KOVA:  Error in date 'tomorrow' - cannot convert from 8601\n" + missed("tomorrow")},
         {"only the first EXDATE counts", "EXDATE:20200311\r\nEXDATE:20200312",
@@ -123,18 +86,16 @@ TEST(Appointment, ExceptionsAreDeletedOccurrencesWrittenAtTheStartsTime)
 // The reader keeps one date per EXDATE; a caller's record may hold more.
 TEST(Appointment, EveryDateOfTheFirstExdateBecomesOneException)
 {
-    Calendar c;
-    char id[KOVA_ID_CAPACITY] = "";
-    testing::with_record(
+    testing::CalendarStore c("VEVENT");
+    testing::Kept k = testing::take_first(
         c.store.device,
-        c.text("DTSTART:20200310T090000Z\r\nRRULE:D1 #10\r\nEXDATE:20200311T090000Z\r\n"),
-        [&](uint32_t type, ObjectRecord &record) {
-            PropertyNode *exdate = record.Calendar.Appointment.ExDate;
-            const char *more[] = {"20200318T110000", "20200314", "", "20200315"};
-            for (unsigned i = 0; i < 4; ++i)
-                model::SetValue(exdate, model::copy_text(more[i]), i + 1);
-            EXPECT_EQ(KOVA_AddObject(type, &record, id), 0u);
-        });
+        c.text("DTSTART:20200310T090000Z\r\nRRULE:D1 #10\r\nEXDATE:20200311T090000Z\r\n"));
+    const char *more[] = {"20200318T110000", "20200314", "", "20200315"};
+    for (unsigned i = 0; i < 4; ++i)
+        model::SetValue(k.record.Calendar.Appointment.ExDate, model::copy_text(more[i]), i + 1);
+    char id[KOVA_ID_CAPACITY] = "";
+    EXPECT_EQ(KOVA_AddObject(k.type, &k.record, id), 0u);
+    model::ReleaseRecord(k.type, &k.record);
     EXPECT_EQ(lines_starting(c.fetch(id), "EXDATE"),
               "EXDATE:20200311T090000Z;20200318T090000Z;20200314T090000Z");
 }
@@ -142,26 +103,19 @@ TEST(Appointment, EveryDateOfTheFirstExdateBecomesOneException)
 // The start is 2020-04-01 14:00 local time; the lead is whole minutes, at most 45 days.
 TEST(Appointment, ReminderLeadIsCheckedAgainstTheStart)
 {
-    const std::string blanks(25, ' ');
     const LineCase cases[] = {
         {"45 days", "DALARM:20200216T120000Z", "DALARM:20200216T120000Z", ""},
         {"45 days and 30 seconds: seconds are dropped", "DALARM:20200216T115930Z",
          "DALARM:20200216T120000Z", ""},
         {"45 days and a minute", "DALARM:20200216T115900Z", "", kTooEarly},
-        {"30 seconds before is no lead", "DALARM:20200401T115930Z", "DALARM:20200401T120000Z", ""},
         {"a day, two hours and a half", "DALARM:20200331T093000Z", "DALARM:20200331T093000Z", ""},
         {"after the start", "DALARM:20200401T120001Z", "",
          "KOVA:  Reminder date/time is after the DUE date.\n"},
         {"not a date", "DALARM:soon", "",
          "KOVA:  Error in date 'soon' - cannot convert from 8601\n"},
-        {"no such day", "DALARM:20200231T120000Z", "", ""},
-        {"a long run time is read from its first 30 characters",
-         "DALARM:20200401T113000Z, half an hour before", "DALARM:20200401T113000Z", ""},
-        {"and logged so", "DALARM:in the morning, before the meeting starts", "",
+        {"a run time is read from its first 30 characters",
+         "DALARM:in the morning, before the meeting starts", "",
          "KOVA:  Error in date 'in the morning, before the mee' - cannot convert from 8601\n"},
-        {"blanks count", "DALARM:" + blanks + "20200401T113000Z", "",
-         "KOVA:  Error in date '" + blanks + "20200' - cannot convert from 8601\n"},
-        {"AALARM is not read", "AALARM:20200401T113000Z", "", ""},
     };
     expect_cases("VEVENT", cases, "DTSTART:20200401T120000Z\r\n", "", "DALARM");
 }
@@ -172,10 +126,8 @@ TEST(Appointment, StatusClassAndAllDayBothWays)
         {"new: free and normal", "SUMMARY:x", "CLASS:PUBLIC", ""},
         {"tentative", "STATUS:TENTATIVE", "CLASS:PUBLIC|STATUS:TENTATIVE", ""},
         {"declined is free, which has no STATUS", "STATUS:DECLINED", "CLASS:PUBLIC", ""},
-        {"any other status is busy", "STATUS:CONFIRMED", "CLASS:PUBLIC|STATUS:NEEDS ACTION", ""},
         {"letter case counts", "STATUS:tentative", "CLASS:PUBLIC|STATUS:NEEDS ACTION", ""},
         {"an empty status is busy", "STATUS:", "CLASS:PUBLIC|STATUS:NEEDS ACTION", ""},
-        {"confidential is private", "CLASS:CONFIDENTIAL", "CLASS:PRIVATE", ""},
         {"private in lower case is not", "CLASS:private", "CLASS:PUBLIC", ""},
     };
     expect_cases("VEVENT", cases, "DTSTART:20200310T000000\r\n", "", "STATUS|CLASS");
@@ -202,11 +154,8 @@ TEST(Appointment, StatusClassAndAllDayBothWays)
 TEST(Appointment, AttendeesSplitIntoNameAndAddress)
 {
     const LineCase cases[] = {
-        {"the blank stays with the name", "ATTENDEE:Maja <maja@x>",
-         "ATTENDEE;ROLE=ATTENDEE:Maja  <maja@x>", ""},
         {"no blank", "ATTENDEE:Maja<maja@x>", "ATTENDEE;ROLE=ATTENDEE:Maja <maja@x>", ""},
         {"no name", "ATTENDEE:<maja@x>", "ATTENDEE;ROLE=ATTENDEE: <maja@x>", ""},
-        {"an address alone", "ATTENDEE:maja@x", "ATTENDEE;ROLE=ATTENDEE:maja@x", ""},
         {"only a closing bracket", "ATTENDEE:Maja maja@x>", "ATTENDEE;ROLE=ATTENDEE:Maja maja@x>",
          ""},
         {"only an opening bracket", "ATTENDEE:Maja <maja@x", "ATTENDEE;ROLE=ATTENDEE:Maja <maja@x",
@@ -224,13 +173,11 @@ TEST(Appointment, AttendeesSplitIntoNameAndAddress)
 // reminder and the attendees, which the record replaces.
 TEST(Appointment, ModifyReplacesRecurrenceReminderAndAttendees)
 {
-    Calendar c;
-    std::vector<testing::Added> added = testing::add_text(
+    testing::CalendarStore c("VEVENT");
+    const std::string id = testing::add_id(
         c.store.device, c.text("SUMMARY:Stand-up\r\nDTSTART:20200310T090000Z\r\nCLASS:PRIVATE\r\n"
                                "RRULE:W1 MO TU WE TH FR #0\r\nDALARM:20200310T084500Z\r\n"
                                "ATTENDEE:a@x\r\nATTENDEE:b@x\r\n"));
-    ASSERT_EQ(added.size(), 1u);
-    std::string id = added[0].id;
     auto modify = [&](const std::string &lines) {
         EXPECT_EQ(testing::modify_text(c.store.device, id, c.text(lines)), 0u);
         return lines_starting(c.fetch(id), "SUMMARY|DTSTART|CLASS|DALARM|RRULE|ATTENDEE");
@@ -253,7 +200,7 @@ TEST(Appointment, DatesAcrossTheSummerTimeSwitchUseTodaysOffset)
 {
     for (convert::FileTime now : {convert::kJanuary2020, convert::kJuly2020}) {
         SCOPED_TRACE(now == convert::kJanuary2020 ? "winter" : "summer");
-        Calendar c;
+        testing::CalendarStore c("VEVENT");
         convert::use_zone(convert::kBerlin, now);
         std::string out = c.round_trip("DTSTART:20200320T090000Z\r\nRRULE:W1 FR #4\r\n"
                                        "EXDATE:20200403T090000Z\r\nDALARM:20200313T090000Z\r\n");
@@ -262,30 +209,6 @@ TEST(Appointment, DatesAcrossTheSummerTimeSwitchUseTodaysOffset)
                   "EXDATE:20200403T090000Z");
         EXPECT_EQ(c.reported(), "");
     }
-}
-
-TEST(Appointment, FindMatchesStartAndSubjectOrBody)
-{
-    Calendar c;
-    std::vector<testing::Added> added = testing::add_text(
-        c.store.device, c.text("SUMMARY:Lunch\r\nDTSTART:20200310T100000Z\r\n") +
-                            c.text("SUMMARY:Lunch\r\nDTSTART:20200311T100000Z\r\n") +
-                            c.text("DESCRIPTION:Dentist\r\nDTSTART:20200311T100000Z\r\n"));
-    ASSERT_EQ(added.size(), 3u);
-    const struct {
-        const char *name;
-        const char *lines;
-        std::string expected;
-    } cases[] = {
-        {"start and subject", "SUMMARY:Lunch\r\nDTSTART:20200311T120000\r\n", added[1].id},
-        {"start and body", "DESCRIPTION:Dentist\r\nDTSTART:20200311T100000Z\r\n", added[2].id},
-        {"a subject wins over the body",
-         "SUMMARY:x\r\nDESCRIPTION:Dentist\r\nDTSTART:20200311T100000Z\r\n", "none"},
-        {"another start", "SUMMARY:Lunch\r\nDTSTART:20200312T100000Z\r\n", "none"},
-        {"no start", "SUMMARY:Lunch\r\n", "none"},
-    };
-    for (const auto &k : cases)
-        EXPECT_EQ(testing::find_id(c.store.device, c.text(k.lines)), k.expected) << k.name;
 }
 
 }  // namespace

@@ -2,12 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 
-#include "convert/clock_fixture.h"
 #include "model/alloc.h"
 #include "model/record.h"
 #include "support/test_support.h"
@@ -39,19 +36,6 @@ struct Put {
     std::u16string text;
 };
 
-TEST(Message, SetsTheReadStateBesideTheFolder)
-{
-    const std::pair<const char *, uint32_t> kCases[] = {
-        {"READ", 0x1000FE}, {"", 0x1000FE}, {"UNREAD", 0x21300FE}, {"unread", 0x1000FE}};
-    for (const auto &[status, flags] : kCases) {
-        Put put;
-        put.message.Flags = 0xFE;
-        model::copy_field(put.record.IrmcStatus, status);
-        put.run();
-        EXPECT_EQ(put.message.Flags, flags) << status;
-    }
-}
-
 TEST(Message, TakesSenderAndRecipientFromTheirFallbacks)
 {
     testing::TempDevice device;  // widening reads the configuration
@@ -79,11 +63,8 @@ TEST(Message, TakesSenderAndRecipientFromTheirFallbacks)
         put.run();
         EXPECT_EQ(put.header(u"From"), c.expected);
         EXPECT_EQ(put.header(u"To"), c.expected);
-        EXPECT_EQ(put.header(u"Cc"), std::nullopt);
-        EXPECT_EQ(put.header(u"Subject"), std::nullopt);
-        EXPECT_EQ(put.header(u"Return-path"), std::nullopt);
     }
-    Put put;
+    Put put;  // the other headers as they are, but for Reply-To
     model::copy_field(put.record.Cc, "c@x");
     model::copy_field(put.record.Subject, "Lunch?");
     model::copy_field(put.record.ReturnPath, "<r@x>");
@@ -93,25 +74,6 @@ TEST(Message, TakesSenderAndRecipientFromTheirFallbacks)
     EXPECT_EQ(put.header(u"Subject"), u"Lunch?");
     EXPECT_EQ(put.header(u"Return-path"), u"<r@x>");
     EXPECT_EQ(put.header(u"Reply-To"), std::nullopt);
-}
-
-TEST(Message, DatesTheMessageInUtcOrNow)
-{
-    testing::TempDevice device;
-    convert::use_zone("UTC-2");  // now: 2020-01-15 12:00:00 UTC
-    const std::pair<const char *, const char *> kCases[] = {
-        {"", "1601-01-01 00:00:00"},  // left zero
-        {"Fri, 16 May 2003 21:57:50 +0000", "2003-05-16 21:57:50"},
-        {"Fri, 16 May 2003 21:57:50", "2003-05-16 19:57:50"},
-        {"Fri, 16 May 2000000 21:57:50", "2020-01-15 12:00:00"},
-    };
-    for (const auto &[date, utc] : kCases) {
-        Put put;
-        model::copy_field(put.record.Date, date);
-        put.run();
-        EXPECT_EQ(convert::text_of(convert::file_time_to_system_time(put.message.Date)), utc)
-            << date;
-    }
 }
 
 TEST(Message, DecodesTheBodyWithCrLfLineEnds)
@@ -125,9 +87,6 @@ TEST(Message, DecodesTheBodyWithCrLfLineEnds)
         {"CR LF", "a\r\nb", "", "", u"a\r\r\nb"},
         {"quoted-printable UTF-8", "K=C3=A4se=0Ax", "text/plain; charset=UTF-8",
          "quoted-printable", u"K\u00e4se\r\nx"},
-        {"byte undefined in windows-1252", "a\x81" "b", "text/plain; charset=windows-1252", "",
-         u"a?b"},
-        {"bytes that are no UTF-8", "a\xff\xfe" "b", "text/plain; charset=UTF-8", "", u"a??b"},
     };
     for (const auto &c : kCases) {
         SCOPED_TRACE(c.name);
@@ -157,16 +116,7 @@ TEST(Message, KeepsALongBodyWholeAndCutsOnlyItsLength)
     big.body(lines);
     big.run();
     EXPECT_EQ(big.text.size(), 2400000u);
-    EXPECT_EQ(big.message.BodyLength, 65535u);
-    std::unique_ptr<pim::MailStore> store;  // which is what the store keeps
-    ASSERT_TRUE(pim::MailOpen(store, 0));
-    ASSERT_TRUE(pim::MailPut(*store, big.message));
-    pim::StoreMessage stored{};
-    stored.Id = big.message.Id;
-    stored.Flags = pim::kMailFetchById;
-    ASSERT_TRUE(pim::MailGet(*store, stored));
-    EXPECT_EQ(std::u16string(stored.Body, stored.BodyLength), big.text.substr(0, 65535));
-    pim::MailFree(stored);
+    EXPECT_EQ(big.message.BodyLength, 65535u);  // the store keeps the first 64 K units
 
     Put pair;  // the 65535th unit would be the first half of a pair
     pair.body(std::string(65534, 'a') + "\xf0\x9f\x98\x80", "text/plain; charset=UTF-8");

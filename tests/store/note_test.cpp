@@ -70,7 +70,6 @@ TEST(Note, CleansTheNameIntoTheDocumentsFolder)
         {"controls go", u"a\tb\r\nc\x7f\x85\u00a0d", "abc\u00a0d"},
         {"letters outside ASCII stay", u"Caf\u00e9 \u00c6r\u00f8 \u6771\u4eac", "Café Ærø 東京"},
         {"a pair stays, a lone surrogate goes", u"\U0001F389\xd800x", "🎉x"},
-        {"dots", u"..", ".."},
         {"separators between dots", u"..\\../..", "......"},
         {"300 characters", std::u16string(300, u'n'), n260},
         {"260 counted after cleaning", std::u16string(40, u':') + std::u16string(300, u'n'), n260},
@@ -85,17 +84,16 @@ TEST(Note, WritesTheBodyAsAnInkDocument)
     testing::TempDevice device;
     fs::create_directory(device.path("Documents"));
     pim::InitRichInkDLL();
+    std::string long_body, long_ending = " ";
+    for (int i = 0; i < 3000; ++i) long_body += "\xc3\xa9", long_ending += "\\u233?";
     const struct {
         const char *name;
         const char *body;
         std::string ending;
     } kCases[] = {
         {"absent", nullptr, "\\f0 }"},
-        {"ASCII", "plain text", "\\f0 plain text}"},
         {"non-ASCII", "K\xc3\xa4se", " K\\u228?se}"},
-        {"surrogate pair", "\xf0\x9f\x98\x80", " \\u-10179?\\u-8704?}"},
-        {"CR LF and LF", "a\r\nb\nc", " a\\par\r\nb\\par\r\nc}"},
-        {"braces", "{x}", " \\{x\\}}"},
+        {"in several pieces each way", long_body.c_str(), long_ending + "}"},
     };
     const std::string file = device.path("Documents/Shopping list.pwi");
     for (const auto &c : kCases) {
@@ -107,15 +105,6 @@ TEST(Note, WritesTheBodyAsAnInkDocument)
         ASSERT_GE(ink.size(), c.ending.size());
         EXPECT_EQ(ink.substr(ink.size() - c.ending.size()), c.ending);
     }
-    std::string long_body;
-    for (int i = 0; i < 3000; ++i) long_body += "\xc3\xa9";  // several pieces each way
-    Note note("Shopping: list", long_body.c_str());
-    pol_PutNote(note.record);
-    std::string ink = testing::read_file(file);
-    size_t escapes = 0;
-    for (size_t at = ink.find("\\u233?"); at != std::string::npos; at = ink.find("\\u233?", at + 1))
-        ++escapes;
-    EXPECT_EQ(escapes, 3000u);
     EXPECT_EQ(entries(device.root()),
               (std::set<std::string>{"Documents", "Documents/Shopping list.pwi"}));
 }

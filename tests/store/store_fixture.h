@@ -4,7 +4,9 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -14,6 +16,8 @@
 
 #include "convert/clock_fixture.h"
 #include "kova/kova.h"
+#include "model/record.h"
+#include "pim/outlook.h"
 #include "support/test_support.h"
 
 namespace kova::testing {
@@ -49,52 +53,109 @@ inline std::vector<Added> add_text(const TempDevice &device, std::string_view te
     return added;
 }
 
-// The first object of the text as the reader delivers it, copied out of the callback
-// by adding it nowhere: the callback runs fn on the record.
-template <class Fn> void with_record(const TempDevice &device, std::string_view text, Fn fn)
+// A record of the caller's own: the first object of the text, taken over from the reader
+// (which lends its record only for the callback) as a caller that keeps it would.
+struct Kept {
+    bool taken = false;
+    uint32_t type = 0;
+    ObjectRecord record{};
+};
+
+inline Kept take_first(const TempDevice &device, std::string_view text)
 {
-    write_file(device.path("record.vobj"), text);
-    auto call = [](uint32_t type, ObjectRecord *record, uint32_t, void *context) {
-        (*static_cast<Fn *>(context))(type, *record);
+    Kept kept;
+    write_file(device.path("first.vobj"), text);
+    auto take = [](uint32_t type, ObjectRecord *record, uint32_t, void *context) {
+        auto &k = *static_cast<Kept *>(context);
+        if (k.taken) return;
+        k = {true, type, *record};
+        std::memset(record, 0, sizeof *record);
     };
-    EXPECT_EQ(KOVA_ReadObjects(device.wide_path("record.vobj").c_str(), call, &fn), 0u);
+    EXPECT_EQ(KOVA_ReadObjects(device.wide_path("first.vobj").c_str(), take, &kept), 0u);
+    EXPECT_TRUE(kept.taken);
+    return kept;
 }
 
-// The object fetched by id and written out as a file; the fetch's result goes to result.
+inline bool all_zero(const ObjectRecord &record)
+{
+    const auto *bytes = reinterpret_cast<const unsigned char *>(&record);
+    return std::all_of(bytes, bytes + sizeof record, [](unsigned char b) { return b == 0; });
+}
+
+// The record written out as a file (which releases it).
+inline std::string text_of(const TempDevice &device, uint32_t type, ObjectRecord &record)
+{
+    EXPECT_EQ(KOVA_WriteObject(type, &record, device.wide_path("out.vobj").c_str(), 1), 0u);
+    return read_file(device.path("out.vobj"));
+}
+
+// The object fetched by id and written out; without result, the fetch must succeed.
 inline std::string fetch_text(const TempDevice &device, uint32_t type, const std::string &id,
                               uint32_t *result = nullptr)
 {
     ObjectRecord record;
     uint32_t rc = KOVA_GetObjectById(type, id.c_str(), &record);
-    if (result) *result = rc;
-    if (rc != 0) return {};
-    EXPECT_EQ(KOVA_WriteObject(type, &record, device.wide_path("out.vobj").c_str(), 1), 0u);
-    return read_file(device.path("out.vobj"));
+    if (result) {
+        *result = rc;
+    } else {
+        EXPECT_EQ(rc, 0u) << id;
+    }
+    return rc == 0 ? text_of(device, type, record) : std::string();
+}
+
+// Adds the one object of the text: its type, result and id.
+inline Added add_one(const TempDevice &device, std::string_view text)
+{
+    std::vector<Added> added = add_text(device, text);
+    EXPECT_EQ(added.size(), 1u);
+    return added.size() == 1 ? added[0] : Added{~0u, ~0u, "none added"};
+}
+
+// The id of the one object of the text, which must be added.
+inline std::string add_id(const TempDevice &device, std::string_view text)
+{
+    Added added = add_one(device, text);
+    EXPECT_EQ(added.result, 0u);
+    return added.id;
 }
 
 // Adds the one object of the text and gives it back as written from the store.
 inline std::string round_trip(OpenStore &store, std::string_view text, uint32_t type)
 {
-    std::vector<Added> added = add_text(store.device, text);
-    EXPECT_EQ(added.size(), 1u);
-    if (added.size() != 1) return {};
-    EXPECT_EQ(added[0].result, 0u);
-    return fetch_text(store.device, type, added[0].id);
+    return fetch_text(store.device, type, add_id(store.device, text));
 }
 
 // KOVA_FindObject on the first object of the text: the id found, or "none" (and the
 // id buffer left as it was).
 inline std::string find_id(const TempDevice &device, std::string_view text)
 {
-    std::string found;
-    with_record(device, text, [&](uint32_t type, ObjectRecord &record) {
-        char id[KOVA_ID_CAPACITY] = "untouched";
-        found = KOVA_FindObject(type, &record, id) == 1 ? id : "none";
-        if (found == "none") {
-            EXPECT_STREQ(id, "untouched");
-        }
-    });
+    Kept k = take_first(device, text);
+    char id[KOVA_ID_CAPACITY] = "untouched";
+    std::string found = KOVA_FindObject(k.type, &k.record, id) == 1 ? id : "none";
+    if (found == "none") {
+        EXPECT_STREQ(id, "untouched");
+    }
+    model::ReleaseRecord(k.type, &k.record);
     return found;
+}
+
+// The rows that sql gives on the store's database, a line each, columns ended by "|".
+inline std::string store_rows(const std::string &sql)
+{
+    std::string out;
+    sqlite3 *db = nullptr;
+    if (sqlite3_open(pim::store_path().c_str(), &db) == SQLITE_OK)
+        sqlite3_exec(
+            db, sql.c_str(),
+            [](void *text, int n, char **values, char **) {
+                auto &rows = *static_cast<std::string *>(text);
+                for (int i = 0; i < n; ++i) rows += std::string(values[i] ? values[i] : "-") + "|";
+                rows += "\n";
+                return 0;
+            },
+            &out, nullptr);
+    sqlite3_close(db);
+    return out;
 }
 
 // A vCalendar holding one item ("VEVENT" or "VTODO") made of the property lines.
@@ -107,10 +168,9 @@ inline std::string vcalendar(const std::string &item, const std::string &lines)
 // KOVA_ModifyObject on the id with the first object of the text; its result.
 inline uint32_t modify_text(const TempDevice &device, const std::string &id, std::string_view text)
 {
-    uint32_t result = 0xFFFFFFFFu;
-    with_record(device, text, [&](uint32_t type, ObjectRecord &record) {
-        result = KOVA_ModifyObject(type, id.c_str(), &record);
-    });
+    Kept k = take_first(device, text);
+    uint32_t result = KOVA_ModifyObject(k.type, id.c_str(), &k.record);
+    model::ReleaseRecord(k.type, &k.record);
     return result;
 }
 
@@ -141,6 +201,12 @@ struct CalendarStore {
     }
 };
 
+constexpr const char *kOneTime =
+    "KOVA:  The Extended Rule Grammar could not be translated to an\n"
+    "       Outlook Recurrence pattern. Item will be sent as One-time.\n";
+constexpr const char *kTooEarly =
+    "KOVA:  DALARM 'Reminder date/time' is more than 45 days before the START date.\n";
+
 // One case of a calendar table: the item's property lines, the output lines expected
 // (those that start with one of the table's prefixes, joined by "|") and the log.
 struct LineCase {
@@ -149,12 +215,6 @@ struct LineCase {
     const char *expected;
     std::string log;  // what the conversions logged, as CalendarStore::reported gives it
 };
-
-// Each case's lines go into an item ("VEVENT" or "VTODO") between head and tail, which
-// is added in a store of its own and written back.
-template <size_t N>
-void expect_cases(const std::string &item, const LineCase (&cases)[N], const std::string &head,
-                  const std::string &tail, const char *prefixes);
 
 // The lines of text that start with one of the prefixes ("DTSTART|DTEND"), in the
 // text's order, joined by "|".
@@ -174,6 +234,8 @@ inline std::string lines_starting(const std::string &text, const std::string &pr
     return out;
 }
 
+// Each case's lines go into an item ("VEVENT" or "VTODO") between head and tail, which
+// is added in a store of its own and written back.
 template <size_t N>
 void expect_cases(const std::string &item, const LineCase (&cases)[N], const std::string &head,
                   const std::string &tail, const char *prefixes)

@@ -48,6 +48,16 @@ void TempDevice::write_registry(std::string_view body) const
                "Windows Registry Editor Version 5.00\r\n\r\n" + std::string(body));
 }
 
+void TempDevice::log_to(uint32_t address) const
+{
+    char line[128];
+    std::snprintf(line, sizeof line,
+                  "[HKEY_LOCAL_MACHINE\\Software\\Harvex\\BTConfig\\Debug]\r\n"
+                  "\"LogIPAddr\"=dword:%08x\r\n",
+                  address);
+    write_registry(line);
+}
+
 uint32_t loopback_address_for_process()
 {
     unsigned pid = static_cast<unsigned>(getpid());
@@ -66,12 +76,7 @@ LogReceiver::LogReceiver(const TempDevice &device) : address_(loopback_address_f
     at.sin_addr.s_addr = htonl(address_);
     if (socket_ < 0 || bind(socket_, reinterpret_cast<sockaddr *>(&at), sizeof at) != 0)
         throw std::runtime_error("cannot bind the log receiver");
-    char line[128];
-    std::snprintf(line, sizeof line,
-                  "[HKEY_LOCAL_MACHINE\\Software\\Harvex\\BTConfig\\Debug]\r\n"
-                  "\"LogIPAddr\"=dword:%08x\r\n",
-                  address_);
-    device.write_registry(line);
+    device.log_to(address_);
     base::configure_log();
 }
 

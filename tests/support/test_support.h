@@ -22,6 +22,8 @@ public:
     std::u16string wide_path(std::string_view name) const;
     // Writes registry.reg; body holds the key and value lines after the header.
     void write_registry(std::string_view body) const;
+    // Writes a registry that sends the library's log to address (host byte order).
+    void log_to(uint32_t address) const;
 
 private:
     std::string root_;
