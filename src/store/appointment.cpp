@@ -44,7 +44,9 @@ void put_recurrence(pim::Appointment &appointment, CalendarRecord &record)
         return;
     }
     if (!has_value(a.ExDate)) return;
-    appointment.Save();  // the series is saved before its exceptions are made
+    // A stored series is saved before its exceptions are made; a new one is saved once,
+    // at the end, so that an add that fails half-way leaves nothing stored.
+    if (appointment.oid()) appointment.Save();
     for (unsigned i = 0; const char *value = model::first_value(a.ExDate, i); ++i) {
         if (!*value) break;
         std::string text = date_text(a.ExDate, i);

@@ -95,20 +95,11 @@ Status add_item(uint32_t type, ObjectRecord &record, uint32_t &oid)
                                          : pim::kItemTask;
     std::unique_ptr<pim::Item> item = app->CreateItem(kind);
     if (!item) return Status::PimError;
-    // A recurring item with exceptions is saved half-way through the put; an add that
-    // fails after that takes the item out again rather than leave part of it stored.
-    Status s = Status::PimError;
-    try {
-        if (type == KOVA_TYPE_CONTACT)
-            pol_PutContact(*item->as_contact(), record.Contact);
-        else
-            put_calendar(*item, record.Calendar);
-        s = save(*item);
-    } catch (...) {
-        if (item->oid()) item->Delete();
-        throw;
-    }
-    if (s != Status::Ok && item->oid()) item->Delete();
+    if (type == KOVA_TYPE_CONTACT)
+        pol_PutContact(*item->as_contact(), record.Contact);
+    else
+        put_calendar(*item, record.Calendar);
+    Status s = save(*item);
     if (s == Status::Ok) oid = item->oid();
     return s;
 }

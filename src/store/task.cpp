@@ -64,7 +64,7 @@ void put_reminder(pim::Task &task, CalendarRecord &record)
         task.ReminderSet = false;
         return;
     }
-    if (task.IsRecurring()) task.Save();
+    if (task.IsRecurring() && task.oid()) task.Save();  // a new task is saved once, at the end
     double due = task.DueDate;
     double start = task.StartDate;
     std::optional<double> reminder = named_date(date_text(alarm_list));

@@ -140,7 +140,8 @@ const std::string kContact =
     "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe;John;Q;Mr.;III\r\nEND:VCARD\r\n";
 const std::string kCalendar =
     "BEGIN:VCALENDAR\r\nVERSION:1.0\r\nBEGIN:VEVENT\r\nSUMMARY;CHARSET=ISO-8859-1:M\xf6te\r\n"
-    "LOCATION:Room 4\r\nRRULE:W1 MO #4\r\nEND:VEVENT\r\nBEGIN:VTODO\r\nSUMMARY:Task\r\n"
+    "LOCATION:Room 4\r\nDTSTART:20260105T090000Z\r\nRRULE:W1 MO #4\r\n"
+    "EXDATE:20260112T090000Z\r\nEND:VEVENT\r\nBEGIN:VTODO\r\nSUMMARY:Task\r\n"
     "END:VTODO\r\nEND:VCALENDAR\r\n";
 const std::string kNote =
     "BEGIN:VNOTE\r\nVERSION:1.1\r\nBODY:Shopping list\r\nSUMMARY:Shopping for Sunday\r\nEND:VNOTE\r\n";
@@ -236,11 +237,12 @@ TEST(OutOfMemory, AHundredMegabyteNameThatCannotBeConvertedIsEmpty)
     model::ReleaseRecord(KOVA_TYPE_CONTACT, &record);
 }
 
-// Every row of every table of the store, to see that nothing stored changed.
+// Every row of every table of the store, to see that nothing stored changed; an item
+// that a failed add took out again may leave its id among the deleted ones.
 std::string dump_store()
 {
-    std::istringstream tables(
-        store_rows("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name"));
+    std::istringstream tables(store_rows("SELECT name FROM sqlite_master WHERE type = 'table' "
+                                         "AND name <> 'deleted_items' ORDER BY name"));
     std::string out, table;
     while (std::getline(tables, table)) {
         table.pop_back();  // the "|"

@@ -124,9 +124,10 @@ TEST(Contact, ModifyChangesOnlyWhatTheRecordCarries)
         store.device, vcard("N:Lind;Maja\r\nTEL;HOME:1\r\nTEL;CELL:2\r\nORG:Harbour\r\n"
                             "EMAIL;INTERNET:m@x\r\nNOTE:keep\r\n"));
     EXPECT_EQ(testing::modify_text(store.device, id, vcard("N:Berg;Maja\r\nTEL;CELL:9\r\n")), 0u);
-    EXPECT_EQ(lines_starting(testing::fetch_text(store.device, 0, id), "N:|ORG|TEL|EMAIL|NOTE"),
-              "N:Berg;Maja|ORG:Harbour|TEL;HOME;VOICE:1|TEL;CELL:9|EMAIL;INTERNET;PREF:m@x|"
-              "NOTE:keep");
+    // The FileAs that the first name derived follows the new one.
+    EXPECT_EQ(lines_starting(testing::fetch_text(store.device, 0, id), "N:|FN|ORG|TEL|EMAIL|NOTE"),
+              "N:Berg;Maja|FN:Berg, Maja|ORG:Harbour|TEL;HOME;VOICE:1|TEL;CELL:9|"
+              "EMAIL;INTERNET;PREF:m@x|NOTE:keep");
 }
 
 // A record built by a caller, with the holes a reader never leaves.
