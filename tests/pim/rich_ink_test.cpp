@@ -104,7 +104,7 @@ TEST(RichInk, WritesItsTextAsAnRtfDocument)
         {u"", ""},
         {u" a{b}\\c", " a\\{b\\}\\\\c"},
         {u"1\r\n2\n3\r4\r\n", "1\\par\r\n2\\par\r\n3\\par\r\n4\\par\r\n"},
-        {u"a\tb\x01", "a\\tab b\\u1?"},
+        {u"a\tb\x01\x7f", "a\\tab b\\u1?\\u127?"},
         {u"caf\u00e9 1\u20ac2", "caf\\u233? 1\\u8364?2"},
         {u"x\U0001F600\uffffy", "x\\u-10179?\\u-8704?\\u-1?y"},
     };
