@@ -34,12 +34,13 @@ std::unique_ptr<Item> fetch(Application &app, Oid oid)
 }
 
 Oid save_contact(Application &app, const std::u16string &last, const std::u16string &first,
-                 const std::u16string &company = u"")
+                 const std::u16string &company = u"", const std::u16string &file_as = u"")
 {
     auto contact = create<Contact>(app, kItemContact);
     contact->LastName = last;
     contact->FirstName = first;
     contact->CompanyName = company;
+    contact->FileAs = file_as;
     return contact->Save() == kOk ? contact->oid() : 0;
 }
 
@@ -73,31 +74,6 @@ const std::pair<const char *, std::u16string Contact::*> kContactTexts[] = {
     KOVA_TEXT(Children), KOVA_TEXT(AssistantName)};
 #undef KOVA_TEXT
 
-TEST(Outlook, ContactKeepsEveryPropertyAcrossLogoff)
-{
-    TempDevice device;
-    auto app = logged_on();
-    ASSERT_TRUE(app);
-    auto contact = create<Contact>(*app, kItemContact);
-    for (const auto &[name, member] : kContactTexts) (*contact).*member = odd_text(name);
-    contact->Birthday = 36585.75;         // 29 February 2000, 18:00
-    contact->Anniversary = std::nan("");  // kept as the caller gave it
-    ASSERT_EQ(contact->Save(), kOk);
-    Oid oid = contact->oid();
-    EXPECT_NE(oid, 0u);
-
-    ASSERT_EQ(app->Logoff(), kOk);
-    EXPECT_FALSE(app->logged_on());
-    ASSERT_EQ(app->Logon(0), kOk);
-    auto item = fetch(*app, oid);
-    ASSERT_TRUE(item && item->as_contact());
-    Contact &back = *item->as_contact();
-    EXPECT_EQ(back.oid(), oid);
-    for (const auto &[name, member] : kContactTexts) EXPECT_EQ(back.*member, odd_text(name)) << name;
-    EXPECT_EQ(back.Birthday, 36585.75);
-    EXPECT_TRUE(std::isnan(back.Anniversary));
-}
-
 auto fields(const Appointment &a)
 {
     return std::make_tuple(a.Subject, a.Location, a.Categories, a.Body, a.Start, a.End,
@@ -112,11 +88,17 @@ auto fields(const Task &t)
                            t.ReminderSet, t.ReminderTime, t.ReminderOptions, t.IsRecurring());
 }
 
-TEST(Outlook, AppointmentAndTaskKeepTheirPropertiesAcrossLogoff)
+TEST(Outlook, ItemsKeepEveryPropertyAcrossLogoff)
 {
     TempDevice device;
     auto app = logged_on();
     ASSERT_TRUE(app);
+    auto contact = create<Contact>(*app, kItemContact);
+    for (const auto &[name, member] : kContactTexts) (*contact).*member = odd_text(name);
+    contact->Birthday = 36585.75;         // 29 February 2000, 18:00
+    contact->Anniversary = std::nan("");  // kept as the caller gave it
+    ASSERT_EQ(contact->Save(), kOk);
+    EXPECT_NE(contact->oid(), 0u);
     auto appointment = create<Appointment>(*app, kItemAppointment);
     appointment->Subject = u"Review";
     appointment->Location = u"Room \xD800";
@@ -143,11 +125,19 @@ TEST(Outlook, AppointmentAndTaskKeepTheirPropertiesAcrossLogoff)
     task->ReminderOptions = kReminderOptionsSound;
     ASSERT_EQ(task->Save(), kOk);
 
-    app->Logoff();
+    ASSERT_EQ(app->Logoff(), kOk);
+    EXPECT_FALSE(app->logged_on());
     ASSERT_EQ(app->Logon(0), kOk);
+    auto c_item = fetch(*app, contact->oid());
     auto a_item = fetch(*app, appointment->oid());
     auto t_item = fetch(*app, task->oid());
-    ASSERT_TRUE(a_item && a_item->as_appointment() && t_item && t_item->as_task());
+    ASSERT_TRUE(c_item && c_item->as_contact() && a_item && a_item->as_appointment() && t_item &&
+                t_item->as_task());
+    const Contact &back = *c_item->as_contact();
+    EXPECT_EQ(back.oid(), contact->oid());
+    for (const auto &[name, member] : kContactTexts) EXPECT_EQ(back.*member, odd_text(name)) << name;
+    EXPECT_EQ(back.Birthday, 36585.75);
+    EXPECT_TRUE(std::isnan(back.Anniversary));
     EXPECT_EQ(fields(*a_item->as_appointment()), fields(*appointment));
     EXPECT_EQ(fields(*t_item->as_task()), fields(*task));
     EXPECT_EQ(t_item->as_task()->Categories, u"");  // a new item's texts are empty
@@ -300,14 +290,8 @@ TEST(Outlook, DerivesFileAsOnSaveWhenEmpty)
     auto app = logged_on();
     ASSERT_TRUE(app);
     for (const FileAsCase &c : cases) {
-        SCOPED_TRACE(c.name);
-        auto contact = create<Contact>(*app, kItemContact);
-        contact->LastName = c.last;
-        contact->FirstName = c.first;
-        contact->CompanyName = c.company;
-        contact->FileAs = c.file_as;
-        ASSERT_EQ(contact->Save(), kOk);
-        EXPECT_EQ(fetch(*app, contact->oid())->as_contact()->FileAs, c.expected);
+        Oid oid = save_contact(*app, c.last, c.first, c.company, c.file_as);
+        EXPECT_EQ(fetch(*app, oid)->as_contact()->FileAs, c.expected) << c.name;
     }
 }
 
