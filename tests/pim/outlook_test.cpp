@@ -257,6 +257,7 @@ TEST(Outlook, FindReadsRestrictions)
         {"name case matters", u"[lastname] = \"Lind\"", {}},
         {"dangling AND", u"[LastName] = \"Lind\" AND", {}},
         {"AND without blanks", u"[LastName] = \"Lind\"AND[FirstName] = \"Maja\"", {}},
+        {"AND without a blank after", u"[LastName] = \"Lind\" AND[FirstName] = \"Maja\"", {}},
         {"unquoted value", u"[LastName] = Lind", {}},
         {"unterminated value", u"[LastName] = \"Lind", {}},
         {"no brackets", u"LastName = \"Lind\"", {}},
