@@ -35,19 +35,15 @@ std::string text(double date)
 
 std::string text(const std::optional<double> &date) { return date ? text(*date) : "none"; }
 
+// Pattern builders in the object model's field order: type, interval, mask, instance,
+// day of month, month of year.
 SeriesRule daily(int32_t interval) { return {0, interval}; }
 SeriesRule weekdays(int32_t mask) { return {0, 1, mask}; }
 SeriesRule weekly(int32_t interval, int32_t mask) { return {1, interval, mask}; }
 SeriesRule monthly(int32_t interval, int32_t day) { return {2, interval, 0, 0, day}; }
-SeriesRule month_nth(int32_t interval, int32_t instance, int32_t mask)
-{
-    return {3, interval, mask, instance};
-}
+SeriesRule month_nth(int32_t interval, int32_t n, int32_t mask) { return {3, interval, mask, n}; }
 SeriesRule yearly(int32_t month, int32_t day) { return {5, 1, 0, 0, day, month}; }
-SeriesRule year_nth(int32_t month, int32_t instance, int32_t mask)
-{
-    return {6, 1, mask, instance, 0, month};
-}
+SeriesRule year_nth(int32_t month, int32_t n, int32_t mask) { return {6, 1, mask, n, 0, month}; }
 SeriesRule counted(SeriesRule rule, int32_t count)
 {
     rule.end = SeriesEnd::Count;

@@ -169,20 +169,6 @@ TEST_F(PatternMapping, WritesPatternsAsRules)
     EXPECT_EQ(new_log_lines(), "");
 }
 
-TEST_F(PatternMapping, ReadsItsOwnTextBackToTheSameEnd)
-{
-    for (const SeriesRule &written : {with_end({1, 2, 0x12}, SeriesEnd::Count, 2),
-                                      with_end({0, 1}, SeriesEnd::Date, 0, kTenthOfJanuary)}) {
-        pim::RecurrencePattern pattern([] { return kStart; }), back([] { return kStart; });
-        pattern.restore(written, pim::kNoDate, {});
-        char text[512];
-        RuleFromPattern(pattern, text, sizeof text);
-        SCOPED_TRACE(text);
-        EXPECT_EQ(ApplyRuleToPattern(back, text), 1);
-        EXPECT_EQ(describe(back), describe(pattern));
-    }
-}
-
 TEST_F(PatternMapping, LogsWhatItReadWhenNoRuleCanBeBuilt)
 {
     pim::RecurrencePattern pattern([] { return kStart; });
@@ -206,30 +192,6 @@ TEST_F(PatternMapping, LogsWhatItReadWhenNoRuleCanBeBuilt)
     RuleFromPattern(pattern, text, 8);  // "MP1 1- FR #0" needs 13
     EXPECT_STREQ(text, "");
     EXPECT_EQ(new_log_lines(), "KOVA:  ERG_Generate failed (code=1)\n");
-}
-
-// Every allocation of the largest tree fails in turn: no leak, nothing written, code 11.
-TEST_F(PatternMapping, LogsAnAllocationFailureWhileBuilding)
-{
-    pim::RecurrencePattern pattern([] { return kStart; });
-    pattern.restore({6, 1, 0x7f, 5, 0, 12}, pim::kNoDate, {});
-    for (unsigned long n = 1;; ++n) {
-        SCOPED_TRACE(n);
-        char text[512] = "left over";
-        model::fail_allocation_after(n);
-        RuleFromPattern(pattern, text, sizeof text);
-        model::fail_allocation_after(0);
-        std::string lines = new_log_lines();
-        if (lines.empty()) {
-            EXPECT_STREQ(text, "YM1 12 #0 MP1 1- SU MO TU WE TH FR SA #1");
-            EXPECT_GT(n, 4u);
-            break;
-        }
-        EXPECT_STREQ(text, "");
-        EXPECT_EQ(lines.substr(0, lines.find('\n')),
-                  "KOVA:  Error creating Extended Recurrence Grammar from pattern (code=11)");
-        EXPECT_NE(lines.find("       Instance='-1'\n"), std::string::npos);
-    }
 }
 
 }  // namespace

@@ -1,17 +1,9 @@
 // Files that KOVA_WriteObject writes, read by independent parsers: Debian's python3-vobject
-// and libical's vCard/vCalendar 1.0 parser (libicalvcal). The records are built as the
-// store builds them (values through TextToValue: CHARSET and quoted-printable where
-// needed, no empty parameters), and each peer must read back the names, numbers,
-// addresses, summaries, dates, rules and multi-line non-ASCII texts that went in.
-// A peer that is not installed skips its half.
-//
-// Where the peers part from the standards (vCard 2.1, vCalendar 1.0) the test helps them
-// and says so: python3-vobject does not join quoted-printable soft line breaks ("=" at
-// the end of a line, vCard 2.1 section 2.1.3), so they are joined for it; libicalvcal
-// leaves CHARSET to the caller and hands back the value's bytes, and takes the value of
-// a single-valued property literally, so the "\;" that TextToValue writes for every
-// ";" stays in a NOTE (the escape is defined for components of compound values), where
-// python3-vobject removes it; python3-vobject keeps it in a vNote's BODY.
+// and libical's vCard/vCalendar 1.0 parser. The records are built as the store builds them
+// (values through TextToValue); a peer that is not installed skips its half.
+// Where a peer parts from the standards the test helps it: python3-vobject does not join
+// quoted-printable soft line breaks, so they are joined for it; libicalvcal leaves CHARSET
+// to the caller and keeps the "\;" that TextToValue writes in a single-valued NOTE.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -53,7 +45,7 @@ void write(const TempDevice &device, uint32_t type, ObjectRecord &record, bool f
     ASSERT_EQ(KOVA_WriteObject(type, &record, device.wide_path("out.vcs").c_str(), first), 0u);
 }
 
-// Every lines of expected appears in seen.
+// Every line of expected appears in seen.
 void expect_lines(const std::vector<std::string> &seen, const std::vector<std::string> &expected,
                   const std::string &file)
 {
@@ -204,8 +196,7 @@ TEST(Interop, ContactsAreReadAsWritten)
                  "NOTE=First line|Second l\u00edne\\; with a semicolon"});
 }
 
-// An appointment and a task in one file each, every line filled (see the report on
-// empty values below).
+// An appointment and a task in one file each, every line filled.
 TEST(Interop, AppointmentsAndTasksAreReadAsWritten)
 {
     TempDevice device;

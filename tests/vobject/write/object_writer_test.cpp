@@ -3,9 +3,6 @@
 #include "vobject/write/object_writer.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-
-#include <csignal>
 
 #include <cstring>
 #include <initializer_list>
@@ -202,33 +199,6 @@ TEST(ObjectWriter, ReportsFileFailures)
                                "KOVA:  Unable to open file '" + device.path("no/out") + "'", card,
                                card, "KOVA:  Unable to put 'N:' string to file", line,
                                "KOVA:  Unable to put folded string to file", line, card, card}));
-}
-
-// A device that fills up inside an object: the lines before the one it filled up on are
-// in the file, and that line and every later one are logged, each with its own message.
-TEST(ObjectWriter, LogsEveryLineFromTheOneTheDeviceFilledUpOn)
-{
-    testing::TempDevice device;
-    testing::LogReceiver log(device);
-    ObjectRecord record = record_of([](ObjectRecord &r) {
-        add({{&r.Contact.N, ":Lind"}, {&r.Contact.Note, ":a=0Ab", KOVA_FLAG_QUOTED_PRINTABLE}});
-    }, "2.1", "2a");
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit small = old;
-    small.rlim_cur = 27;  // BEGIN and VERSION, and "N:L" of the N line
-    auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &small);
-    uint32_t result = KOVA_WriteObject(0, &record, device.wide_path("out").c_str(), 1);
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, previous);
-    EXPECT_EQ(result, 0u);
-    EXPECT_EQ(testing::read_file(device.path("out")), "BEGIN:VCARD\nVERSION:2.1\nN:L");
-    const std::string card = "KOVA:  Unable to put vCard string to file";
-    const std::string line = "KOVA:  Unable to put string to file";
-    EXPECT_EQ(log.texts(), (std::vector<std::string>{
-                               line, "KOVA:  Unable to put folded string to file", line, card,
-                               card}));
 }
 
 // Read in any order, written back in the fixed one after what the file held: only the low
