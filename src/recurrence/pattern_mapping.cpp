@@ -3,8 +3,6 @@
 // of a nested rule is never used: "YM1 6 #0 MD1 15 #1" runs for ever.
 #include "recurrence/pattern_mapping.h"
 
-#include <algorithm>
-#include <cstring>
 #include <new>
 #include <optional>
 #include <string>
@@ -14,6 +12,7 @@
 #include "convert/charset.h"
 #include "convert/iso_date.h"
 #include "model/alloc.h"
+#include "model/record.h"
 #include "recurrence/rule_generator.h"
 #include "recurrence/rule_parser.h"
 
@@ -329,9 +328,7 @@ void RuleFromPattern(const pim::RecurrencePattern &pattern, char *buffer, size_t
     v.mask = pattern.DayOfWeekMask();
 
     OwnedTree tree;
-    size_t end_length = std::min(v.end_date.size(), kEndDateCapacity - 1);
-    std::memcpy(tree.rule.EndDate, v.end_date.data(), end_length);
-    tree.rule.EndDate[end_length] = '\0';
+    model::copy_field(tree.rule.EndDate, v.end_date);
     Status built = build_tree(pattern, v, tree.rule);
     if (built != Status::Ok) {
         log_build_failure(built, v);
