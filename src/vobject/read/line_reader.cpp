@@ -51,10 +51,6 @@ public:
         else
             append(&c, 1);
     }
-    // Room for n more bytes at the end, to be filled and then taken with advance; null
-    // when the buffer cannot grow (append then counts what does not fit).
-    char *room(size_t n) { return wanted_ == 0 && fits(n) ? buffer_.data() + length_ : nullptr; }
-    void advance(size_t n) { length_ += n; }
     size_t length() const { return length_; }
     size_t wanted() const { return wanted_; }  // 0 unless the buffer could not grow
     const char *data() const { return buffer_.data(); }
@@ -84,45 +80,74 @@ Scratch &scratch()
     return buffer;
 }
 
-bool is_line_break(char c) { return c == '\r' || c == '\n' || c == '=' || c == '\0'; }
+// The first CR, LF or NUL in [p, end), or end.
+char *find_break(char *p, char *const end)
+{
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), nul = _mm_setzero_si128();
+    for (; end - p >= 16; p += 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
+                                   _mm_cmpeq_epi8(v, nul));
+        if (int mask = _mm_movemask_epi8(hit))
+            return p + __builtin_ctz(static_cast<unsigned>(mask));
+    }
+#endif
+    while (p < end && *p != '\r' && *p != '\n' && *p != '\0') ++p;
+    return p;
+}
 
-// Appends the plain bytes that the stream holds buffered, up to the next CR, LF, '=' or
-// NUL, and takes them from the stream: what getc_unlocked would hand out one at a time,
-// taken in one go, 16 bytes at a time and copied as they are looked at. This looks into
-// glibc's FILE, as its getc_unlocked does; elsewhere every byte goes through get_char.
-void take_plain_run(FILE *stream, Scratch &line)
+// Takes what the stream holds buffered of the current logical line, as the state machine
+// of FileLine would take it byte by byte. An '=' takes the byte after it along, so
+// between line breaks only the '=' signs right before a break matter: an odd run of
+// them ends in a soft line break. The scan stops in front of whatever needs a byte the
+// buffer does not hold yet and in front of a NUL (with an '=' that would pair with it),
+// and leaves those to the state machine, in its Text state. Returns true when the
+// logical line is complete; the stream is then at the start of the next one.
+// This looks into glibc's FILE, as its getc_unlocked does; elsewhere every byte goes
+// through get_char.
+bool take_buffered(FILE *stream, Scratch &line)
 {
 #if defined(__GLIBC__)
     char *p = stream->_IO_read_ptr;
     char *const end = stream->_IO_read_end;
-#if defined(__SSE2__)
-    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), eq = _mm_set1_epi8('=');
-    const __m128i nul = _mm_setzero_si128();
-    while (end - p >= 16) {
-        char *out = line.room(16);
-        if (!out) break;
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        // Bytes stored past the run are overwritten later or never counted.
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out), v);
-        __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
-                                   _mm_or_si128(_mm_cmpeq_epi8(v, eq), _mm_cmpeq_epi8(v, nul)));
-        if (int mask = _mm_movemask_epi8(hit)) {
-            size_t n = static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
-            line.advance(n);
-            stream->_IO_read_ptr = p + n;
-            return;
+    if (!p) return false;  // nothing read yet
+    char *run = p;         // the bytes from here on are not taken yet; an '=' here is fresh
+    bool complete = false;
+    while (true) {
+        p = find_break(p, end);
+        size_t equals = 0;
+        while (p - equals > run && p[-1 - static_cast<std::ptrdiff_t>(equals)] == '=') ++equals;
+        char *const pending = equals % 2 ? p - 1 : nullptr;  // an '=' still without its pair
+        const size_t line_break = p < end && *p == '\r' ? 2 : 1;  // a CR takes the next byte
+        if (p == end || *p == '\0' || static_cast<size_t>(end - p) < line_break + !pending) {
+            // The state machine goes on in front of the break or the unpaired '='.
+            if (pending) p = pending;
+            line.append(run, static_cast<size_t>(p - run));
+            break;
         }
-        line.advance(16);
-        p += 16;
+        if (pending) {  // a soft line break
+            line.append(run, static_cast<size_t>(pending - run));
+            p += line_break;
+            run = p;
+            continue;
+        }
+        line.append(run, static_cast<size_t>(p - run));
+        p += line_break;
+        if (*p == ' ' || *p == '\t') {  // the next physical line continues this one
+            line.append(' ');
+            run = ++p;
+            continue;
+        }
+        complete = true;  // the next line starts at p
+        break;
     }
-#endif
-    char *stop = p;
-    while (stop < end && !is_line_break(*stop)) ++stop;
-    if (stop != p) line.append(p, static_cast<size_t>(stop - p));  // p is null before a read
-    stream->_IO_read_ptr = stop;
+    stream->_IO_read_ptr = p;
+    return complete;
 #else
     (void)stream;
     (void)line;
+    return false;
 #endif
 }
 
@@ -227,7 +252,7 @@ char *FileLine(FILE *stream, size_t &string_length)
     };
     enum class State { Text, LineEnd, Equals, Done } state = State::Text;
     while (state != State::Done) {
-        if (state == State::Text) take_plain_run(stream, line);
+        if (state == State::Text && take_buffered(stream, line)) break;
         int c = base::get_char(stream);
         switch (state) {
         case State::Text:

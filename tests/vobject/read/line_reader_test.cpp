@@ -9,10 +9,13 @@
 namespace kova::vobject {
 namespace {
 
-// All logical lines of content up to the empty text at the end.
-std::vector<std::string> logical_lines(std::string content)
+// All logical lines of content up to the empty text at the end, read through a stream
+// buffer of the given size (0: the default), so that the lines straddle its refills.
+std::vector<std::string> logical_lines(std::string content, size_t buffer_size = 0)
 {
     FILE *f = fmemopen(content.data(), content.size(), "rb");
+    std::vector<char> buffer(buffer_size);
+    if (buffer_size) setvbuf(f, buffer.data(), _IOFBF, buffer_size);
     std::vector<std::string> lines;
     while (lines.size() < 100) {
         char *line = FileLine(f);
@@ -30,14 +33,27 @@ TEST(LineReader, UnfoldsLinesAndDropsSoftBreaks)
     const Case cases[] = {
         {"soft breaks", "NOTE:a=\r\nb=\nc=0D=0A\r\n", {"NOTE:abc=0D=0A", ""}},
         {"an escaped '=' is no soft break", "NOTE:abc==\r\ndef\r\n", {"NOTE:abc==", "def", ""}},
+        {"an odd run of '=' ends in a soft break", "A:===\r\n==\nB:=41=\r\n x\r\n",
+         {"A:====", "B:=41 x", ""}},
+        {"a fold after a soft break", "A:1=\r\n\r\n 2\r\n", {"A:1 2", ""}},
         {"a tab or the first of two blanks continues", "N:a\r\n\tb\r\n  c\r\n", {"N:a b  c", ""}},
         {"last byte is '='", "NOTE:abc=", {"NOTE:abc=", ""}},
         {"a CR takes the next byte as its LF", "A:1\rXB:2\r\n", {"A:1", "B:2", ""}},
         {"the text ends at a NUL", std::string("A:x\0y\r\nB:2\r\n", 11), {"A:x", "B:2", ""}},
+        {"an '=' takes a NUL along", std::string("A:x=\0=\r\ny\r\nB:2\r\n", 16),
+         {"A:x=", "B:2", ""}},
+        {"long runs between breaks",
+         "NOTE;ENCODING=QUOTED-PRINTABLE:caf=C3=A9 and a line long enough for whole blocks=\r\n"
+         "=0D=0Aand more\r\n\tfolded\r\nX:1",
+         {"NOTE;ENCODING=QUOTED-PRINTABLE:caf=C3=A9 and a line long enough for whole blocks"
+          "=0D=0Aand more folded",
+          "X:1", ""}},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(logical_lines(c.content), c.lines);
+        for (size_t buffer_size : {0, 1, 2, 3, 5, 17}) {
+            SCOPED_TRACE(std::string(c.name) + ", buffer " + std::to_string(buffer_size));
+            EXPECT_EQ(logical_lines(c.content, buffer_size), c.lines);
+        }
     }
     const std::string big = "NOTE:" + std::string(10u << 20, 'a');  // compared quietly
     EXPECT_TRUE(logical_lines(big + "\r\nX:1\r\n") == (std::vector<std::string>{big, "X:1", ""}));
