@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "base/registry.h"
+#include "base/utf16.h"
 
 namespace kova::base {
 namespace {
@@ -161,21 +162,7 @@ bool encode_utf8(std::u16string_view text, std::string &out)
             if (c > 0xDBFF || i + 1 == text.size() || !is_low_surrogate(text[i + 1])) return false;
             c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
         }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
+        append_utf8(out, c);
     }
     return true;
 }

@@ -5,7 +5,20 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-void put_utf8(std::string &out, char32_t c)
+void put_utf16(std::u16string &out, char32_t c)
+{
+    if (c < 0x10000) {
+        out += static_cast<char16_t>(c);
+    } else {
+        c -= 0x10000;
+        out += static_cast<char16_t>(0xD800 + (c >> 10));
+        out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    }
+}
+
+}  // namespace
+
+void append_utf8(std::string &out, char32_t c)
 {
     if (c < 0x80) {
         out += static_cast<char>(c);
@@ -23,19 +36,6 @@ void put_utf8(std::string &out, char32_t c)
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
-
-void put_utf16(std::u16string &out, char32_t c)
-{
-    if (c < 0x10000) {
-        out += static_cast<char16_t>(c);
-    } else {
-        c -= 0x10000;
-        out += static_cast<char16_t>(0xD800 + (c >> 10));
-        out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    }
-}
-
-}  // namespace
 
 std::u16string utf8_to_utf16(std::string_view text)
 {
@@ -86,7 +86,7 @@ std::string utf16_to_utf8(std::u16string_view text)
         } else if (c >= 0xD800 && c <= 0xDFFF) {
             c = kReplacement;
         }
-        put_utf8(out, c);
+        append_utf8(out, c);
     }
     return out;
 }
