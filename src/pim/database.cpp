@@ -370,12 +370,6 @@ Query &Query::bind(int index, int64_t value)
     return *this;
 }
 
-Query &Query::bind_null(int index)
-{
-    if (ok()) check(sqlite3_bind_null(stmt_, index));
-    return *this;
-}
-
 bool Query::next()
 {
     if (!ok()) return false;

@@ -39,7 +39,6 @@ public:
     Query &bind(int index, std::u16string &&text);
     Query &bind(int index, double value);
     Query &bind(int index, int64_t value);
-    Query &bind_null(int index);
     // A row arrived: true; done or failed: false.
     bool next();
     // Steps to the end; false on failure.

@@ -247,7 +247,6 @@ private:
 
 class Folder {
 public:
-    int number() const { return number_; }
     ItemCollection Items();
 
 private:
