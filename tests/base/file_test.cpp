@@ -44,5 +44,13 @@ TEST(File, ReadLineCutsLineEndsAndLongLines)
     }
 }
 
+TEST(File, WriteLineReportsAFullDevice)
+{
+    FILE *f = nullptr;
+    ASSERT_EQ(open_file(&f, u"/dev/full", "w"), 0);
+    EXPECT_EQ(write_line(f, "BEGIN:VCARD"), 1);
+    std::fclose(f);
+}
+
 }  // namespace
 }  // namespace kova::base

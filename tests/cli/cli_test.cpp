@@ -237,6 +237,7 @@ TEST(Cli, BadInputIsReportedAndChangesNothing)
         {"unknown id shown", {"show", "0000abcd"}, 1, "kova: 0000abcd: The object was not found"},
         {"device root that is a file", {"--device-root", root, "list"}, 3, unopened},
         {"import into it", {"import", "--device-root", root, sample("note.vnt")}, 3, unopened},
+        {"export from it", {"export", "--device-root", root, "00000001"}, 3, unopened},
         {"unknown option", {"import", "--bogus", sample("note.vnt")}, 2,
          "kova: The following argument was not expected: --bogus (kova --help lists the "
          "commands and options)"},
@@ -308,7 +309,7 @@ TEST(Cli, LogPrintsDatagramsUntilInterrupted)
         << r.out;
 }
 
-TEST(Cli, HelpVersionAndTheManualPage)
+TEST(Cli, HelpVersionShowAndTheManualPage)
 {
     const struct {
         std::vector<std::string> args;
@@ -317,6 +318,7 @@ TEST(Cli, HelpVersionAndTheManualPage)
         {{"--help"}, "Exit codes: 0 all done"},
         {{"import", "--help"}, "--dry-run"},
         {{"--version"}, "kova 0."},
+        {{"show", sample("contacts.vcf")}, "vCard (status 17)\n  VERSION:2.1"},
     };
     for (const auto &c : kCases) {
         SCOPED_TRACE(c.args[0]);

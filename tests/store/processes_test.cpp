@@ -60,7 +60,8 @@ std::vector<std::string> write_import(const TempDevice &device, const std::strin
         }
         for (unsigned i = 0; i < others; ++i)
             texts[1] += "BEGIN:VEVENT\r\nSUMMARY:Meeting " + padded(n++) +
-                        "\r\nDTSTART:20260105T090000Z\r\nDTEND:20260105T100000Z\r\nEND:VEVENT\r\n";
+                        "\r\nDTSTART:20260105T090000Z\r\nDTEND:20260105T100000Z\r\n"
+                        "RRULE:D1 #3\r\nEND:VEVENT\r\n";
         texts[1] += "END:VCALENDAR\r\n";
         for (unsigned i = 0; i < others; ++i, ++n)
             texts[2] += "BEGIN:VMSG\r\nVERSION:1.1\r\nBEGIN:VENV\r\nBEGIN:VBODY\r\nSubject:Message " +
