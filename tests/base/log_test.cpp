@@ -44,12 +44,7 @@ TEST(Log, AddressChangesAndSwitchOff)
     log_message("KOVA:  lost");
     EXPECT_FALSE(log.saw("KOVA:  lost"));
 
-    char line[128];
-    std::snprintf(line, sizeof line,
-                  "[HKEY_LOCAL_MACHINE\\Software\\Harvex\\BTConfig\\Debug]\r\n"
-                  "\"LogIPAddr\"=dword:%08x\r\n",
-                  log.address());
-    device.write_registry(line);  // the same address again turns it back on
+    device.log_to(log.address());  // the same address again turns it back on
     configure_log();
     log_message("KOVA:  back");
     EXPECT_TRUE(log.saw("KOVA:  back"));
