@@ -145,6 +145,52 @@ TEST(Outlook, FindReadsRestrictions)
     EXPECT_FALSE(app->GetDefaultFolder(kFolderTasks)->Items().Find(u""));
 }
 
+// A pattern saved and loaded again gives the same days: every field that shapes the
+// series, the last-weekday instance and the deleted occurrences included.
+TEST(Outlook, ASavedPatternGivesTheSameOccurrences)
+{
+    TempDevice device;
+    auto app = logged_on();
+    ASSERT_TRUE(app);
+    auto appointment = create<Appointment>(*app, kItemAppointment);
+    appointment->Start = 45000.375;
+    RecurrencePattern &pattern = appointment->GetRecurrencePattern();
+    pattern.SetRecurrenceType(3);
+    pattern.SetInterval(2);
+    pattern.SetDayOfWeekMask(kFriday);
+    pattern.SetInstance(5);
+    pattern.SetOccurrences(7);
+    pattern.DeleteOccurrence(pattern.List(45000, 46000, 2).back());
+    const std::vector<double> days = pattern.List(45000, 46000, 10);
+    ASSERT_EQ(days.size(), 6u);
+    ASSERT_EQ(appointment->Save(), kOk);
+    app->Logoff();
+    ASSERT_EQ(app->Logon(0), kOk);
+    auto item = fetch(*app, appointment->oid());
+    EXPECT_EQ(item->as_appointment()->GetRecurrencePattern().List(45000, 46000, 10), days);
+}
+
+// A save that finds the store full leaves the store as it was and uses up no id.
+TEST(Outlook, AFailedSaveChangesNothingStored)
+{
+    TempDevice device;
+    auto app = logged_on();
+    ASSERT_TRUE(app);
+    Oid kept = save_contact(*app, u"Lind", u"Maja");
+    app->Logoff();
+    limit_store_growth_for_tests(true);
+    ASSERT_EQ(app->Logon(0), kOk);
+    auto big = create<Contact>(*app, kItemContact);
+    big->Body.assign(200000, u'x');
+    EXPECT_EQ(big->Save(), kDiskFull);
+    EXPECT_EQ(big->oid(), 0u);
+    limit_store_growth_for_tests(false);
+    app->Logoff();
+    ASSERT_EQ(app->Logon(0), kOk);
+    EXPECT_EQ(app->GetDefaultFolder(kFolderContacts)->Items().Count(), 1);
+    EXPECT_EQ(save_contact(*app, u"Berg", u""), kept + 1);
+}
+
 TEST(Outlook, RefusesToSavePastTheLastId)
 {
     TempDevice device;

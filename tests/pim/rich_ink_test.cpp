@@ -97,6 +97,12 @@ TEST(RichInk, StreamsOutInPiecesUntilTheWriterStops)
     EXPECT_EQ(stream(*ink, false, kStreamInk, Pipe{"", 1 << 30, 1}), std::make_pair(4096, 5u));
     EXPECT_EQ(stream(*ink, false, kStreamInk, Pipe{"", 0}), std::make_pair(0, 0u));  // no spin
     EXPECT_NE(stream(*ink, false, 2, Pipe{}).second, 0u);
+
+    // Streamed in, what came before the writer's error is kept.
+    EXPECT_EQ(stream(*ink, true, kStreamText16, Pipe{le_bytes(u"ab"), 1 << 30, 1, 7}),
+              std::make_pair(4, 7u));
+    stream(*ink, false, kStreamText16, Pipe{}, &whole);
+    EXPECT_EQ(whole, le_bytes(u"ab"));
 }
 
 }  // namespace
