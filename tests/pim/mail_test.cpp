@@ -26,9 +26,10 @@ uint32_t put(MailStore &store, uint32_t flags, const std::u16string &subject)
     return id;
 }
 
+// Header names are read without regard to case.
 std::u16string subject(const StoreMessage &m)
 {
-    return MailGetField(m, u"Subject", 0).value_or(u"(none)");
+    return MailGetField(m, u"SUBJECT", 0).value_or(u"(none)");
 }
 
 TEST(Mail, WalksEachFolderInIdOrder)
