@@ -59,6 +59,16 @@ TEST(PimStore, FirstLogonMakesTheStoreAndTheDocumentsFolder)
     EXPECT_EQ(ask(store_path(), "SELECT LastName || '/' || FileAs FROM contacts"), "Lind/Lind");
 }
 
+TEST(PimStore, LogonRefusesAFileWhereTheDocumentsFolderBelongs)
+{
+    TempDevice device;
+    testing::write_file(SpecialFolderPath(kSpecialFolderPersonal), "x");
+    auto app = Application::create();
+    ASSERT_TRUE(app);
+    EXPECT_EQ(app->Logon(0), kFail);
+    EXPECT_FALSE(app->logged_on());
+}
+
 TEST(PimStore, LeavesANewerStoreAloneAndSaysWhy)
 {
     TempDevice device;
