@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <set>
 #include <vector>
 
 #include "pim/mail.h"
@@ -61,58 +59,14 @@ TEST(PimStore, FirstLogonMakesTheStoreAndTheDocumentsFolder)
     EXPECT_EQ(ask(store_path(), "SELECT LastName || '/' || FileAs FROM contacts"), "Lind/Lind");
 }
 
-TEST(PimStore, ADeviceRootThatIsAFileIsRefused)
+TEST(PimStore, LogonRefusesAFileWhereTheDocumentsFolderBelongs)
 {
     TempDevice device;
-    std::string root = device.path("device");
-    testing::write_file(root, "not a folder");
-    setenv("KOVA_DEVICE_ROOT", root.c_str(), 1);
-    EXPECT_FALSE(Application::create());
-
-    setenv("KOVA_DEVICE_ROOT", device.root().c_str(), 1);
+    testing::write_file(SpecialFolderPath(kSpecialFolderPersonal), "x");
     auto app = Application::create();
     ASSERT_TRUE(app);
-    setenv("KOVA_DEVICE_ROOT", root.c_str(), 1);  // gone bad between create and logon
     EXPECT_EQ(app->Logon(0), kFail);
     EXPECT_FALSE(app->logged_on());
-    EXPECT_EQ(testing::read_file(root), "not a folder");
-}
-
-TEST(PimStore, LogonRefusesWhatIsNotItsStore)
-{
-    struct BadStore {
-        const char *name;
-        HResult expected;
-        void (*make)(const std::string &path);
-    };
-    const BadStore cases[] = {
-        {"a folder where the database belongs", kFail,
-         [](const std::string &path) { std::filesystem::create_directory(path); }},
-        {"a text file", kNotADatabase,
-         [](const std::string &path) {
-             testing::write_file(path, std::string(4096, 'x') + "BEGIN:VCARD\r\n");
-         }},
-        {"a file where the documents folder belongs", kFail,
-         [](const std::string &) {
-             testing::write_file(SpecialFolderPath(kSpecialFolderPersonal), "x");
-         }},
-    };
-    for (const BadStore &c : cases) {
-        SCOPED_TRACE(c.name);
-        TempDevice device;
-        c.make(store_path());
-        std::string before = std::filesystem::is_regular_file(store_path())
-                                 ? testing::read_file(store_path())
-                                 : "";
-        auto app = Application::create();
-        ASSERT_TRUE(app);
-        EXPECT_EQ(app->Logon(0), c.expected);
-        EXPECT_FALSE(app->logged_on());
-        EXPECT_FALSE(app->GetDefaultFolder(kFolderContacts));
-        if (!before.empty()) {
-            EXPECT_EQ(testing::read_file(store_path()), before);
-        }
-    }
 }
 
 TEST(PimStore, LeavesANewerStoreAloneAndSaysWhy)
@@ -169,57 +123,6 @@ TEST(PimStore, LogonWithoutPermissionIsAccessDenied)
     ASSERT_TRUE(app);
     EXPECT_EQ(app->Logon(0), kAccessDenied);
     chmod(locked.root().c_str(), 0755);
-}
-
-// Both processes start on a store that does not exist yet and save at the same time.
-TEST(PimStore, TwoProcessesSaveAtOnce)
-{
-    TempDevice device;
-    constexpr int kEach = 40;
-    int go[2];
-    ASSERT_EQ(pipe(go), 0);
-    pid_t children[2];
-    for (pid_t &child : children) {
-        child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            char byte;
-            if (read(go[0], &byte, 1) != 1) _exit(2);
-            auto app = Application::create();
-            if (!app || app->Logon(0) != kOk) _exit(3);
-            std::unique_ptr<MailStore> mail;
-            if (!MailOpen(mail, 0)) _exit(4);
-            for (int i = 0; i < kEach; ++i) {
-                auto task = app->CreateItem(kItemTask);
-                task->as_task()->GetRecurrencePattern().DeleteOccurrence(i);
-                StoreMessage message{};
-                message.Flags = kMailFolderInbox;
-                MailSetField(message, u"Subject", u"x");
-                bool put = MailPut(*mail, message);
-                MailFree(message);
-                if (task->Save() != kOk || !put) _exit(1);
-            }
-            _exit(0);
-        }
-    }
-    ASSERT_EQ(write(go[1], "gg", 2), 2);
-    for (pid_t child : children) {
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    }
-    close(go[0]);
-    close(go[1]);
-
-    auto app = Application::create();
-    ASSERT_EQ(app->Logon(0), kOk);
-    ItemCollection tasks = app->GetDefaultFolder(kFolderTasks)->Items();
-    EXPECT_EQ(tasks.Count(), 2 * kEach);
-    std::set<Oid> oids;
-    for (int i = 1; i <= tasks.Count(); ++i) oids.insert(tasks.Item(i)->oid());
-    EXPECT_EQ(oids.size(), 2u * kEach);
-    EXPECT_EQ(ask(store_path(), "SELECT count(*) FROM messages"), std::to_string(2 * kEach));
-    EXPECT_EQ(ask(store_path(), "SELECT count(*) FROM exceptions"), std::to_string(2 * kEach));
 }
 
 }  // namespace

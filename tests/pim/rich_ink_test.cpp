@@ -66,34 +66,6 @@ std::unique_ptr<RichInk> control_holding(std::u16string_view text)
     return ink;
 }
 
-// First, while the class is not registered in this process.
-TEST(RichInk, ExistsOnlyAsTheRegisteredClassAndStyle)
-{
-    EXPECT_EQ(RichInk::create(u"RichInk", kRichInkStyle), nullptr);
-    InitRichInkDLL();
-    EXPECT_EQ(RichInk::create(u"RICHINK", kRichInkStyle), nullptr);
-    EXPECT_EQ(RichInk::create(u"RichInk", 0x801), nullptr);
-    EXPECT_NE(RichInk::create(u"RichInk", kRichInkStyle), nullptr);
-}
-
-TEST(RichInk, TakesTextUpToItsNulInAnyPieces)
-{
-    auto ink = control_holding(u"");
-    std::u16string text = u"h\u00e9\U0001F600";
-    std::string back;
-    Pipe source{le_bytes(text) + std::string(2, '\0') + le_bytes(u"tail") + "x", 3};
-    EXPECT_EQ(stream(*ink, true, kStreamText16, std::move(source)), std::make_pair(19, 0u));
-    stream(*ink, false, kStreamText16, Pipe{}, &back);
-    EXPECT_EQ(back, le_bytes(text));
-
-    EXPECT_EQ(stream(*ink, true, kStreamText16, Pipe{le_bytes(u"ab"), 1 << 30, 1, 7}),
-              std::make_pair(4, 7u));  // what came before the error is kept
-    stream(*ink, false, kStreamText16, Pipe{}, &back);
-    EXPECT_EQ(back, le_bytes(u"ab"));
-    EXPECT_EQ(stream(*ink, true, 2, Pipe{"{\\rtf1 x}"}).first, 0);  // no RTF in
-    EXPECT_NE(stream(*ink, true, 2, Pipe{"{\\rtf1 x}"}).second, 0u);
-}
-
 // Byte for byte: a line end of any kind is a paragraph, a character outside printable
 // ASCII is \uN with N signed and "?" for readers that skip it (a pair gives two).
 TEST(RichInk, WritesItsTextAsAnRtfDocument)
@@ -125,6 +97,12 @@ TEST(RichInk, StreamsOutInPiecesUntilTheWriterStops)
     EXPECT_EQ(stream(*ink, false, kStreamInk, Pipe{"", 1 << 30, 1}), std::make_pair(4096, 5u));
     EXPECT_EQ(stream(*ink, false, kStreamInk, Pipe{"", 0}), std::make_pair(0, 0u));  // no spin
     EXPECT_NE(stream(*ink, false, 2, Pipe{}).second, 0u);
+
+    // Streamed in, what came before the writer's error is kept.
+    EXPECT_EQ(stream(*ink, true, kStreamText16, Pipe{le_bytes(u"ab"), 1 << 30, 1, 7}),
+              std::make_pair(4, 7u));
+    stream(*ink, false, kStreamText16, Pipe{}, &whole);
+    EXPECT_EQ(whole, le_bytes(u"ab"));
 }
 
 }  // namespace
