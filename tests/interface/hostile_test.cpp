@@ -121,37 +121,68 @@ TEST(Hostile, AFullTmpfsKeepsWhatWasStoredBefore)
     umount2(mounted.c_str(), MNT_DETACH);  // so that the device folder can go
 }
 
-// A store that cannot grow (its database capped at its size, which any machine can do;
-// the file side has its full tmpfs above): adding answers 14 and leaves no id, what was
-// stored before stays as it was, and once there is room again adding works.
+// A store that cannot grow: on a small tmpfs filled to the last block where the test may
+// mount one, else with the database capped at its size (which every machine can do).
+// Adding answers 14 and leaves no id, what was stored before stays as it was, and once
+// there is room again adding works.
 TEST(Hostile, AFullStoreRefusesAnAddAndKeepsWhatItHad)
 {
-    testing::OpenStore store;
-    auto add = [&](const std::string &name, size_t note_bytes, uint32_t expected) {
-        testing::Added added = testing::add_one(store.device, contact(name, note_bytes));
-        EXPECT_EQ(added.result, expected);
-        return added.id;
+    struct Full {
+        const char *name;
+        bool on_tmpfs;
+        bool (*fill)(const std::string &root);  // false: cannot be done here
+        void (*free)(const std::string &root);
     };
-    auto fetch_all = [&](const std::vector<std::string> &ids) {
-        std::vector<std::string> texts;
-        for (const std::string &id : ids)
-            texts.push_back(testing::fetch_text(store.device, KOVA_TYPE_CONTACT, id));
-        return texts;
+    const Full kWays[] = {
+        {"tmpfs filled up", true,
+         [](const std::string &root) { return fill(root + "/filler", 4096); },
+         [](const std::string &root) { std::remove((root + "/filler").c_str()); }},
+        {"database capped", false,
+         [](const std::string &) {
+             KOVA_Close();
+             pim::limit_store_growth_for_tests(true);
+             return KOVA_Open() == 0;
+         },
+         [](const std::string &) {
+             KOVA_Close();
+             pim::limit_store_growth_for_tests(false);
+             KOVA_Open();
+         }},
     };
-    auto reopen = [](bool capped) {
-        KOVA_Close();
-        pim::limit_store_growth_for_tests(capped);
-        return KOVA_Open();
-    };
-    std::vector<std::string> ids = {add("Stored Before", 0, 0), add("Also Before", 3000, 0)};
-    const std::vector<std::string> before = fetch_all(ids);
-    ASSERT_EQ(reopen(true), 0u);
-    // Larger than any log the store has written so far, so that it must grow.
-    EXPECT_EQ(add("Added After", 200000, 14), "");
-    EXPECT_EQ(fetch_all(ids), before);
-    ASSERT_EQ(reopen(false), 0u);
-    ids.push_back(add("Added After", 200000, 0));
-    EXPECT_EQ(fetch_all(ids).front(), before.front());
+    for (const Full &way : kWays) {
+        SCOPED_TRACE(way.name);
+        TempDevice device;
+        std::string root = device.path("device");
+        ::mkdir(root.c_str(), 0700);
+        if (way.on_tmpfs && !mount_small_tmpfs(root, "1m")) {
+            std::printf("%s: no tmpfs may be mounted here; skipped\n", way.name);
+            continue;
+        }
+        ::setenv("KOVA_DEVICE_ROOT", root.c_str(), 1);
+        ASSERT_EQ(KOVA_Open(), 0u);
+        auto add = [&](const std::string &name, size_t note_bytes, uint32_t expected) {
+            testing::Added added = testing::add_one(device, contact(name, note_bytes));
+            EXPECT_EQ(added.result, expected);
+            return added.id;
+        };
+        auto fetch_all = [&](const std::vector<std::string> &ids) {
+            std::vector<std::string> texts;
+            for (const std::string &id : ids)
+                texts.push_back(testing::fetch_text(device, KOVA_TYPE_CONTACT, id));
+            return texts;
+        };
+        std::vector<std::string> ids = {add("Stored Before", 0, 0), add("Also Before", 3000, 0)};
+        const std::vector<std::string> before = fetch_all(ids);
+        ASSERT_TRUE(way.fill(root));
+        // Larger than any log the store has written so far, so that it must grow.
+        EXPECT_EQ(add("Added After", 200000, 14), "");
+        EXPECT_EQ(fetch_all(ids), before);
+        way.free(root);
+        ids.push_back(add("Added After", 200000, 0));
+        EXPECT_EQ(fetch_all(ids).front(), before.front());
+        EXPECT_EQ(KOVA_Close(), 0u);
+        umount2(root.c_str(), MNT_DETACH);  // where it was mounted
+    }
 }
 
 // A device root that is a plain file: reading and writing files elsewhere go on as
