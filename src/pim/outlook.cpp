@@ -159,31 +159,19 @@ HResult Occurrence::Delete()
     return kOk;
 }
 
-RecurrencePattern &Appointment::GetRecurrencePattern()
+RecurrencePattern &CalendarItem::GetRecurrencePattern()
 {
-    if (!pattern_) pattern_.emplace([this] { return Start; });
+    if (!pattern_) pattern_.emplace([this] { return series_start(); });
     return *pattern_;
 }
 
-std::optional<Occurrence> Appointment::GetOccurrence(double date)
+std::optional<Occurrence> CalendarItem::GetOccurrence(double date)
 {
     std::optional<double> start = pattern_ ? pattern_->Find(date) : std::nullopt;
     return start ? std::optional<Occurrence>(Occurrence(*pattern_, *start)) : std::nullopt;
 }
 
 HResult Appointment::save_fields(Database &database) { return database.write(*this); }
-
-RecurrencePattern &Task::GetRecurrencePattern()
-{
-    if (!pattern_) pattern_.emplace([this] { return StartDate != kNoDate ? StartDate : DueDate; });
-    return *pattern_;
-}
-
-std::optional<Occurrence> Task::GetOccurrence(double date)
-{
-    std::optional<double> start = pattern_ ? pattern_->Find(date) : std::nullopt;
-    return start ? std::optional<Occurrence>(Occurrence(*pattern_, *start)) : std::nullopt;
-}
 
 HResult Task::save_fields(Database &database) { return database.write(*this); }
 

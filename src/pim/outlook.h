@@ -155,16 +155,33 @@ private:
     Occurrence(RecurrencePattern &pattern, double start) : pattern_(&pattern), start_(start) {}
     RecurrencePattern *pattern_;
     double start_;
-    friend class Appointment;
-    friend class Task;
+    friend class CalendarItem;
 };
 
-// Recurrence on an item: GetRecurrencePattern makes the item recurring (a new pattern
-// is daily, interval 1, no end) and hands out the item's own pattern;
-// ClearRecurrencePattern makes it a one-time item again and drops its exceptions.
-class Appointment final : public Item {
+// An appointment or a task, either of which may recur. GetRecurrencePattern makes the
+// item recurring (a new pattern is daily, interval 1, no end) and hands out the item's
+// own pattern; ClearRecurrencePattern makes it a one-time item again and drops its
+// exceptions.
+class CalendarItem : public Item {
 public:
-    explicit Appointment(Database &database) : Item(database, kItemAppointment) {}
+    bool IsRecurring() const { return pattern_.has_value(); }
+    RecurrencePattern &GetRecurrencePattern();
+    void ClearRecurrencePattern() { pattern_.reset(); }
+    // The occurrence of the series that starts at date; see RecurrencePattern::find.
+    std::optional<Occurrence> GetOccurrence(double date);
+
+protected:
+    using Item::Item;
+    // Where the series starts when its pattern names no start of its own.
+    virtual double series_start() const = 0;
+
+    std::optional<RecurrencePattern> pattern_;
+    friend class Database;
+};
+
+class Appointment final : public CalendarItem {
+public:
+    explicit Appointment(Database &database) : CalendarItem(database, kItemAppointment) {}
 
     std::u16string Subject, Location, Categories, Body;
     double Start = kNoDate;
@@ -178,22 +195,16 @@ public:
 
     Recipients &recipients() { return recipients_; }
 
-    bool IsRecurring() const { return pattern_.has_value(); }
-    RecurrencePattern &GetRecurrencePattern();
-    void ClearRecurrencePattern() { pattern_.reset(); }
-    // The occurrence of the series that starts at date; see RecurrencePattern::find.
-    std::optional<Occurrence> GetOccurrence(double date);
-
 private:
     HResult save_fields(Database &database) override;
+    double series_start() const override { return Start; }
     Recipients recipients_;
-    std::optional<RecurrencePattern> pattern_;
     friend class Database;
 };
 
-class Task final : public Item {
+class Task final : public CalendarItem {
 public:
-    explicit Task(Database &database) : Item(database, kItemTask) {}
+    explicit Task(Database &database) : CalendarItem(database, kItemTask) {}
 
     // Task dates keep the time of day they are given.
     std::u16string Subject, Categories, Body;
@@ -207,15 +218,10 @@ public:
     double ReminderTime = kNoDate;
     int32_t ReminderOptions = 0;
 
-    bool IsRecurring() const { return pattern_.has_value(); }
-    RecurrencePattern &GetRecurrencePattern();
-    void ClearRecurrencePattern() { pattern_.reset(); }
-    // The series starts at the pattern's start date, else StartDate, else DueDate.
-    std::optional<Occurrence> GetOccurrence(double date);
-
 private:
     HResult save_fields(Database &database) override;
-    std::optional<RecurrencePattern> pattern_;
+    // A task's series starts at its start date, else at its due date.
+    double series_start() const override { return StartDate != kNoDate ? StartDate : DueDate; }
     friend class Database;
 };
 
