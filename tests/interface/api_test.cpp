@@ -6,6 +6,7 @@
 
 #include "base/utf16.h"
 #include "kova/kova.h"
+#include "support/test_support.h"
 
 namespace kova::api {
 namespace {
@@ -46,6 +47,36 @@ TEST(Api, StoreOperationsWithoutAnOpenStore)
     EXPECT_STREQ(id, "x");  // 15 returns before the id is written
     EXPECT_EQ(KOVA_FindObject(0, &record, id), 0u);
     EXPECT_STREQ(id, "x");
+}
+
+// A callback that reads another file gets that file's objects, and its own object is
+// still whole when the inner read returns.
+TEST(Api, ACallbackMayReadAnotherFile)
+{
+    testing::TempDevice device;
+    testing::write_file(device.path("outer.vcf"),
+                        "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Outer;One\r\nEND:VCARD\r\n"
+                        "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Outer;Two\r\nEND:VCARD\r\n");
+    testing::write_file(device.path("inner.vcf"), "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Inner\r\nEND:VCARD\r\n");
+    struct Seen {
+        std::u16string inner;
+        std::string names;
+    } seen{device.wide_path("inner.vcf"), ""};
+    auto family = [](ObjectRecord *record) {
+        const PropertyNode *n = record->Contact.N;
+        return std::string(n && n->Values && n->Values->Text ? n->Values->Text : "?");
+    };
+    static auto *family_of = +family;
+    KOVA_ReaderCallback outer = [](uint32_t, ObjectRecord *record, uint32_t, void *context) {
+        auto &seen = *static_cast<Seen *>(context);
+        KOVA_ReaderCallback inner = [](uint32_t, ObjectRecord *r, uint32_t, void *c) {
+            static_cast<Seen *>(c)->names += family_of(r) + ",";
+        };
+        EXPECT_EQ(KOVA_ReadObjects(seen.inner.c_str(), inner, &seen), 0u);
+        seen.names += family_of(record) + ";";
+    };
+    EXPECT_EQ(KOVA_ReadObjects(device.wide_path("outer.vcf").c_str(), outer, &seen), 0u);
+    EXPECT_EQ(seen.names, "Inner,Outer;Inner,Outer;");
 }
 
 }  // namespace
